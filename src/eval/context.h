@@ -1,0 +1,64 @@
+// What one evaluation sees: the document, the context node and the host.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "eval/value.h"
+#include "parser/expr.h"
+#include "tree/document.h"
+#include "tree/result.h"
+
+namespace tolvar {
+
+// What the caller of the evaluator supplies besides the document.
+class Host {
+ public:
+  virtual ~Host() = default;
+  // A secondary instance loaded under `id`, or nullptr.
+  virtual const XmlDocument* lookup_table(std::string_view id) const = 0;
+  // The label of choice `value` of question `question`, or nothing.
+  virtual std::optional<std::string> choice_label(std::string_view value,
+                                                  std::string_view question) const = 0;
+  virtual std::string_view today() const = 0;
+  virtual std::string_view now() const = 0;
+};
+
+// The host of a lone expression: the two clock texts and nothing else.
+class BareHost : public Host {
+ public:
+  BareHost(std::string today, std::string now) : today_(std::move(today)), now_(std::move(now)) {}
+  const XmlDocument* lookup_table(std::string_view) const override { return nullptr; }
+  std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
+    return std::nullopt;
+  }
+  std::string_view today() const override { return today_; }
+  std::string_view now() const override { return now_; }
+
+ private:
+  std::string today_;
+  std::string now_;
+};
+
+struct EvalContext {
+  const XmlDocument& document;
+  NodeId node;
+  std::size_t position;
+  std::size_t size;
+  const Host& host;
+
+  EvalContext with_node(NodeId n, std::size_t pos, std::size_t sz) const {
+    return EvalContext{document, n, pos, sz, host};
+  }
+};
+
+// Evaluates expr in context. Fails with the evaluator's or the function
+// library's message, never with a partial value.
+Result<Value> evaluate(const Expr& expr, const EvalContext& context);
+
+// Evaluates a function-call node (kind FunctionCall). Defined by the library.
+Result<Value> call_function(const Expr& call, const EvalContext& context);
+
+}  // namespace tolvar

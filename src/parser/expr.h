@@ -1,0 +1,73 @@
+// The expression tree of the XForms dialect of XPath 1.0.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tree/result.h"
+
+namespace tolvar {
+
+enum class Axis {
+  Child,
+  Parent,
+  Self,
+  Descendant,
+  DescendantOrSelf,
+  Ancestor,
+  AncestorOrSelf,
+  Attribute,
+  Following,
+  FollowingSibling,
+  Preceding,
+  PrecedingSibling,
+};
+
+enum class InfixOp { Or, And, Eq, Ne, Lt, Le, Gt, Ge, Add, Sub, Mul, Div, Mod };
+
+// `any` for *, node(), text(), comment(), processing-instruction();
+// otherwise a local name (everything after the last ':').
+struct NodeTest {
+  bool any = false;
+  std::string name;
+};
+
+struct Expr;
+
+struct Step {
+  Axis axis = Axis::Child;
+  NodeTest test;
+  std::vector<Expr> predicates;
+};
+
+enum class ExprKind { Number, Literal, Variable, Path, Filter, FunctionCall, Infix, Negate, Union };
+
+// One node of the tree. Which fields are used depends on `kind`:
+//   Number: number            Literal: text        Variable: text (the name)
+//   Path: absolute, steps     Filter: lhs (primary), predicates, steps
+//   FunctionCall: text (the name as written), args
+//   Infix: op, lhs, rhs       Negate: lhs (operand)  Union: lhs, rhs
+struct Expr {
+  ExprKind kind = ExprKind::Number;
+  double number = 0;
+  std::string text;
+  bool absolute = false;
+  std::vector<Step> steps;
+  std::vector<Expr> predicates;
+  std::vector<Expr> args;
+  InfixOp op = InfixOp::Or;
+  std::unique_ptr<Expr> lhs;
+  std::unique_ptr<Expr> rhs;
+};
+
+// Deepest nesting the parser accepts; deeper input is refused so that the
+// recursive parser and evaluator cannot exhaust the stack.
+inline constexpr int kMaxExpressionDepth = 256;
+
+// Lexes and parses the whole text. Fails with the lexer's or the parser's
+// first message, or when the expression nests deeper than kMaxExpressionDepth.
+Result<Expr> parse_expression(std::string_view text);
+
+}  // namespace tolvar

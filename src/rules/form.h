@@ -1,0 +1,60 @@
+// A loaded XForm: binds with parsed rules, calculation order, secondary
+// instances and translations. Immutable after loading.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/expr.h"
+#include "tree/document.h"
+#include "tree/result.h"
+
+namespace tolvar {
+
+struct BindRule {
+  Expr expr;
+  std::string source;  // the attribute text as written
+};
+
+struct Bind {
+  std::string nodeset;  // "nodeset", or "ref" when that is absent; as written
+  std::optional<std::string> constraint_msg;
+  std::optional<std::string> required_msg;
+  std::optional<BindRule> relevant;
+  std::optional<BindRule> calculate;
+  std::optional<BindRule> constraint;
+  std::optional<BindRule> required;
+  std::optional<BindRule> readonly;
+};
+
+struct Form {
+  XmlDocument document;
+  std::vector<Bind> binds;
+  std::map<std::string, std::size_t> by_nodeset;
+  std::vector<std::size_t> calc_order;
+  std::map<std::string, XmlDocument> instances;  // root is the <instance> copy
+  std::map<std::string, std::string> itext;
+};
+
+// Loads a form, or fails with "XForm XML: …", "a <bind> has no nodeset",
+// "{attribute} of {nodeset}: {message} — in expression {source}",
+// "the XForm declares no binds, so it carries no rules" or the cycle message.
+Result<Form> load_form(std::string_view text);
+// The same, from an already parsed form document.
+Result<Form> load_form_document(XmlDocument document);
+
+// The form's primary instance as a standalone document rooted at its data
+// element. Fails with "the XForm has no primary instance" or
+// "the XForm's primary instance is empty".
+Result<XmlDocument> primary_instance(const XmlDocument& form_document);
+
+// Calculation order: every calculating bind after the calculations it reads.
+// `depends[i]` holds the bind indices bind i reads, ascending.
+Result<std::vector<std::size_t>> order_calculations(
+    const std::vector<Bind>& binds, const std::vector<std::vector<std::size_t>>& depends);
+
+}  // namespace tolvar

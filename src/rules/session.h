@@ -1,0 +1,50 @@
+// A form being filled in: the loaded form, the instance and its templates.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "rules/form.h"
+#include "tree/document.h"
+#include "tree/instance_edit.h"
+#include "tree/result.h"
+
+namespace tolvar {
+
+struct FormSession {
+  Form form;
+  XmlDocument instance;
+  Templates templates;
+  std::string today = "1970-01-01";
+  std::string now = "1970-01-01T00:00:00.000Z";
+};
+
+// Loads the form and builds the starting instance: the primary instance, or
+// the saved one (parse failure: "saved instance: {message}"); templates out.
+Result<FormSession> start_session(std::string_view form_text,
+                                  std::optional<std::string_view> saved_instance);
+
+struct RecomputeResult {
+  std::map<std::string, std::string> calculated;
+  std::map<std::string, bool> relevant;
+  std::vector<std::string> missing;
+  std::vector<std::pair<std::string, std::string>> invalid;
+  std::vector<std::pair<std::string, std::string>> failed;
+  std::map<std::string, std::size_t> repeats;
+};
+
+// Applies the calculations in order, then judges the instance. Never fails.
+RecomputeResult recompute(FormSession& session);
+
+struct Choice {
+  std::string value;
+  std::string label;
+};
+// The options of a filtered question now; nothing when its list is fixed.
+std::optional<std::vector<Choice>> list_choices(const FormSession& session, std::string_view path);
+
+}  // namespace tolvar
