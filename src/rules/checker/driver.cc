@@ -1,0 +1,103 @@
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "rules/checker/checker.h"
+#include "rules/checker/outline.h"
+#include "rules/checker/read_paths.h"
+#include "rules/checker/rules.h"
+#include "rules/checker/walker.h"
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+struct BreaksWording {
+  const char* display;  // the "breaks" value of a finding
+  const char* phrase;   // how a message says it
+};
+
+// Indexed by Breaks.
+constexpr BreaksWording kBreaksWording[] = {
+    {"Collect / KoboCollect", "on Collect / KoboCollect"},
+    {"Enketo web forms", "on Enketo web forms"},
+    {"both, differently", "and the two engines differ"},
+    {"both, identically and silently", "identically on both engines"},
+};
+
+// The bind attributes holding expressions, in the order findings report them.
+constexpr std::string_view kRuleAttributes[] = {"relevant", "calculate", "constraint", "required",
+                                                "readonly"};
+
+// An attribute whose value is blank counts as missing.
+std::optional<std::string_view> usable_attribute(const XmlDocument& document, NodeId element,
+                                                 std::string_view name) {
+  const std::string* value = document.attribute(element, name);
+  if (value == nullptr || is_blank(*value)) return std::nullopt;
+  return std::string_view(*value);
+}
+
+std::optional<std::string_view> bind_target(const XmlDocument& document, NodeId bind) {
+  std::optional<std::string_view> target = usable_attribute(document, bind, "nodeset");
+  if (!target) target = usable_attribute(document, bind, "ref");
+  if (!target) return std::nullopt;
+  return trim_white(*target);
+}
+
+// The hits of one rule expression: the walker's first, then the paths that
+// name nothing in the primary instance.
+std::vector<RuleHit> check_rule(const Expr& expr, std::string_view target,
+                                const FormOutline& outline) {
+  std::vector<RuleHit> hits;
+  walk_expression(expr, outline.repeat_paths, hits);
+  if (!outline.instance_paths.empty()) {
+    for (const std::string& path : paths_read(expr, target)) {
+      check_instance_path(path, outline, hits);
+    }
+  }
+  return hits;
+}
+
+void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& outline,
+                std::vector<Finding>& findings) {
+  std::optional<std::string_view> target = bind_target(document, bind);
+  if (!target) return;
+  for (std::string_view rule : kRuleAttributes) {
+    std::optional<std::string_view> source = usable_attribute(document, bind, rule);
+    if (!source) continue;
+    // Syntax is the loader's business; portability is only asked of rules that parse.
+    Result<Expr> expr = parse_expression(*source);
+    if (!expr.ok()) continue;
+    for (RuleHit& hit : check_rule(expr.value(), *target, outline)) {
+      findings.push_back({std::string(*target), std::string(rule),
+                          std::string(trim_white(*source)), std::move(hit.construct),
+                          std::move(hit.effect), hit.breaks, std::move(hit.suggestion)});
+    }
+  }
+}
+
+}  // namespace
+
+const char* breaks_text(Breaks breaks) { return kBreaksWording[static_cast<int>(breaks)].display; }
+
+std::vector<Finding> check_form_document(const XmlDocument& document) {
+  std::vector<Finding> findings;
+  if (!document.has_root()) return findings;
+  std::vector<NodeId> elements = document.descendants(document.root);
+  elements.insert(elements.begin(), document.root);
+  FormOutline outline = outline_form(document, elements);
+  for (NodeId id : elements) {
+    if (document[id].name == "bind") check_bind(document, id, outline, findings);
+  }
+  return findings;
+}
+
+std::string finding_says(const Finding& finding) {
+  std::string says = finding.path + " (" + finding.rule + "): " + finding.construct + " \u2014 " +
+                     finding.effect + ", " + kBreaksWording[static_cast<int>(finding.breaks)].phrase +
+                     ".";
+  if (finding.suggestion) says += " Write " + *finding.suggestion + " instead.";
+  return says;
+}
+
+}  // namespace tolvar

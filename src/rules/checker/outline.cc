@@ -1,0 +1,52 @@
+#include "rules/checker/outline.h"
+
+#include <string_view>
+#include <utility>
+
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+// Name paths of `top` and every element below it, without recursion: in
+// pre-order a node's parent is always on the stack of open ancestors.
+void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outline) {
+  std::vector<std::pair<NodeId, std::string>> open;
+  open.emplace_back(top, "/" + document[top].name);
+  outline.instance_paths.insert(open.back().second);
+  for (NodeId id : document.descendants(top)) {
+    while (open.back().first != document[id].parent) open.pop_back();
+    std::string path = open.back().second + "/" + document[id].name;
+    outline.instance_paths.insert(path);
+    open.emplace_back(id, std::move(path));
+  }
+}
+
+}  // namespace
+
+FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>& elements) {
+  FormOutline outline;
+  bool primary_seen = false;
+  for (NodeId id : elements) {
+    const XmlNode& node = document[id];
+    if (node.name == "repeat") {
+      if (const std::string* nodeset = document.attribute(id, "nodeset")) {
+        outline.repeat_paths.emplace_back(trim_white(*nodeset));
+      }
+    } else if (node.name == "instance") {
+      if (const std::string* instance_id = document.attribute(id, "id")) {
+        outline.secondary_ids.insert(*instance_id);
+      } else if (!primary_seen) {
+        // Only the first instance without an id is the primary one.
+        primary_seen = true;
+        if (!node.children.empty()) {
+          outline.instance_root = document[node.children.front()].name;
+          add_name_paths(document, node.children.front(), outline);
+        }
+      }
+    }
+  }
+  return outline;
+}
+
+}  // namespace tolvar

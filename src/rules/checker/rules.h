@@ -1,0 +1,32 @@
+// The portability rules the expression walker hands each construct to. Each
+// appends what it finds to `hits`, in the order found, and never fails.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/expr.h"
+#include "rules/checker/checker.h"
+#include "rules/checker/outline.h"
+
+namespace tolvar {
+
+// The path rules ("//", bare positional predicates) for the steps of one
+// location path; also walks every predicate, so nested expressions are checked.
+void check_steps(const std::vector<Step>& steps, const std::vector<std::string>& repeat_paths,
+                 std::vector<RuleHit>& hits);
+
+// A plain absolute path into a repeat on either side of a comparison.
+void check_comparison(const Expr& lhs, const Expr& rhs, const std::vector<std::string>& repeat_paths,
+                      std::vector<RuleHit>& hits);
+
+// At most one hit for a call, judged on its name and literal arguments.
+void check_function_call(std::string_view name, const std::vector<Expr>& args,
+                         std::vector<RuleHit>& hits);
+
+// A path read by an expression that names no element of the primary instance.
+void check_instance_path(std::string_view path, const FormOutline& outline,
+                         std::vector<RuleHit>& hits);
+
+}  // namespace tolvar
