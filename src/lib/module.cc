@@ -1,0 +1,212 @@
+// The tolvar module: its version, three functions and the Session type.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "eval/context.h"
+#include "lib/convert.h"
+#include "lib/python.h"
+#include "lib/session_type.h"
+#include "lib/source.h"
+#include "parser/expr.h"
+#include "rules/checker/checker.h"
+#include "rules/clock.h"
+#include "rules/form.h"
+#include "rules/judge.h"
+#include "tree/document.h"
+
+namespace tolvar::py {
+namespace {
+
+PyObject* finding_dict(const Finding& finding) {
+  PyObject* dict = PyDict_New();
+  if (!dict) return nullptr;
+  bool ok = set_item(dict, "says", new_str(finding_says(finding))) &&
+            set_item(dict, "path", new_str(finding.path)) &&
+            set_item(dict, "rule", new_str(finding.rule)) &&
+            set_item(dict, "expression", new_str(finding.expression)) &&
+            set_item(dict, "construct", new_str(finding.construct)) &&
+            set_item(dict, "breaks", new_str(breaks_text(finding.breaks))) &&
+            set_item(dict, "effect", new_str(finding.effect)) &&
+            set_item(dict, "suggestion", finding.suggestion ? new_str(*finding.suggestion)
+                                                            : Py_NewRef(Py_None));
+  if (!ok) Py_CLEAR(dict);
+  return dict;
+}
+
+PyObject* submission_finding_dict(const SubmissionFinding& finding) {
+  PyObject* dict = PyDict_New();
+  if (!dict) return nullptr;
+  bool ok = set_item(dict, "path", new_str(finding.path)) &&
+            set_item(dict, "kind", new_str(kind_text(finding.kind))) &&
+            set_item(dict, "says", new_str(finding_message(finding)));
+  if (!ok) Py_CLEAR(dict);
+  return dict;
+}
+
+template <class Item, class Convert>
+PyObject* list_of(const std::vector<Item>& items, Convert convert) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyObject* item = convert(items[i]);
+    if (!item) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+  }
+  return list;
+}
+
+PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"form", nullptr};
+  PyObject* form_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:check_form", const_cast<char**>(keywords),
+                                   &form_arg)) {
+    return nullptr;
+  }
+  std::string_view form;
+  if (!text_argument(form_arg, "check_form", "form", form)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Result<std::string> text = read_source(form, "form");
+    if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+    Result<XmlDocument> document = parse_xml(text.value());
+    if (!document.ok()) return raise(PyExc_RuntimeError, "XForm XML: " + document.error());
+    return list_of(check_form_document(document.value()), finding_dict);
+  });
+}
+
+PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"form", "submission", "today", "now", nullptr};
+  PyObject *form_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO|OO:submission_findings",
+                                   const_cast<char**>(keywords), &form_arg, &submission_arg,
+                                   &today_arg, &now_arg)) {
+    return nullptr;
+  }
+  const char* name = "submission_findings";
+  std::string_view form, submission;
+  std::optional<std::string_view> today, now;
+  if (!text_argument(form_arg, name, "form", form) ||
+      !text_argument(submission_arg, name, "submission", submission) ||
+      !optional_text_argument(today_arg, name, "today", today) ||
+      !optional_text_argument(now_arg, name, "now", now)) {
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    Result<std::string> form_text = read_source(form, "form");
+    if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
+    Result<std::string> submission_text = read_source(submission, "submission");
+    if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
+    Result<Form> loaded = load_form(form_text.value());
+    if (!loaded.ok()) return raise(PyExc_RuntimeError, loaded.failure());
+    Result<XmlDocument> instance = parse_xml(submission_text.value());
+    if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());
+    Clock clock = clock_from_submission(instance.value(), today, now);
+    return list_of(judge_submission(loaded.value(), instance.value(), clock.today, clock.now),
+                   submission_finding_dict);
+  });
+}
+
+PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"expression", "submission", "today", "now", nullptr};
+  PyObject *expression_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr,
+           *now_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO|OO:eval_expression",
+                                   const_cast<char**>(keywords), &expression_arg, &submission_arg,
+                                   &today_arg, &now_arg)) {
+    return nullptr;
+  }
+  const char* name = "eval_expression";
+  std::string_view expression, submission;
+  std::optional<std::string_view> today, now;
+  if (!text_argument(expression_arg, name, "expression", expression) ||
+      !text_argument(submission_arg, name, "submission", submission) ||
+      !optional_text_argument(today_arg, name, "today", today) ||
+      !optional_text_argument(now_arg, name, "now", now)) {
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    Result<std::string> text = read_source(submission, "submission");
+    if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+    Result<XmlDocument> instance = parse_xml(text.value());
+    if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());
+    Result<Expr> parsed = parse_expression(expression);
+    if (!parsed.ok()) return raise(PyExc_RuntimeError, parsed.failure());
+    Clock clock = clock_from_submission(instance.value(), today, now);
+    BareHost host(std::move(clock.today), std::move(clock.now));
+    const XmlDocument& document = instance.value();
+    EvalContext context{document, document.root, 1, 1, host};
+    Result<Value> value = evaluate(parsed.value(), context);
+    if (!value.ok()) return raise(PyExc_RuntimeError, value.failure());
+    return new_str(to_string(value.value(), document));
+  });
+}
+
+constexpr const char kCheckFormDoc[] =
+    "check_form(form)\n--\n\n"
+    "Will this form mean the same thing on a tablet and in a browser?\n\n"
+    "Returns one dict per finding: the bind it belongs to, which rule, the\n"
+    "construct at fault, where it breaks, what happens, and what to write\n"
+    "instead. An empty list means the form travels.";
+
+constexpr const char kSubmissionFindingsDoc[] =
+    "submission_findings(form, submission, today=None, now=None)\n--\n\n"
+    "What a form's own rules say about a submission.\n\n"
+    "A rule the engine could not evaluate comes back as `not-evaluated`,\n"
+    "never as a pass: a rule that did not run has not been satisfied, and\n"
+    "reporting it as clean would be the one failure worth avoiding.";
+
+constexpr const char kEvalExpressionDoc[] =
+    "eval_expression(expression, submission, today=None, now=None)\n--\n\n"
+    "Evaluate one expression against a submission, for working out what a\n"
+    "rule does before writing it into a form.\n\n"
+    "An expression this engine cannot evaluate raises, rather than returning\n"
+    "a plausible value.";
+
+PyMethodDef module_functions[] = {
+    {"check_form", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(check_form)),
+     METH_VARARGS | METH_KEYWORDS, kCheckFormDoc},
+    {"submission_findings",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(submission_findings)),
+     METH_VARARGS | METH_KEYWORDS, kSubmissionFindingsDoc},
+    {"eval_expression",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(eval_expression)),
+     METH_VARARGS | METH_KEYWORDS, kEvalExpressionDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+// Attributes go in this order: __version__, the three functions, Session.
+int module_exec(PyObject* module) {
+  if (PyModule_AddStringConstant(module, "__version__", "0.1.1") < 0) return -1;
+  if (PyModule_AddFunctions(module, module_functions) < 0) return -1;
+  PyObject* session_type = make_session_type(module);
+  if (!session_type) return -1;
+  int status = PyModule_AddObjectRef(module, "Session", session_type);
+  Py_DECREF(session_type);
+  return status;
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "tolvar",
+    "Checks XForms for portability between Collect and Enketo, judges submissions\n"
+    "by a form's own rules, evaluates expressions and fills in forms.",
+    0,
+    nullptr,
+    module_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+}  // namespace tolvar::py
+
+PyMODINIT_FUNC PyInit_tolvar(void) { return PyModuleDef_Init(&tolvar::py::module_def); }

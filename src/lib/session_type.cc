@@ -1,0 +1,347 @@
+#include "lib/session_type.h"
+
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "lib/convert.h"
+#include "lib/source.h"
+#include "rules/session.h"
+#include "tree/document.h"
+
+namespace tolvar::py {
+namespace {
+
+struct SessionObject {
+  PyObject_HEAD
+  FormSession* state;
+  // Readers in progress (> 0) or a writer (-1). Calls never run Python code
+  // while they hold the session, so a conflict means re-entrant use.
+  int holders;
+};
+
+SessionObject* as_session(PyObject* self) { return reinterpret_cast<SessionObject*>(self); }
+
+// Holds a session for one call, shared or exclusive, and lets it go on exit.
+class Hold {
+ public:
+  Hold(PyObject* self, bool exclusive) : session_(as_session(self)), exclusive_(exclusive) {
+    int& holders = session_->holders;
+    if (exclusive ? holders != 0 : holders < 0) return;
+    holders = exclusive ? -1 : holders + 1;
+    held_ = true;
+  }
+  ~Hold() {
+    if (held_) session_->holders = exclusive_ ? 0 : session_->holders - 1;
+  }
+  // False (with RuntimeError set) when the session is already held.
+  bool ok() const {
+    if (!held_) PyErr_SetString(PyExc_RuntimeError, "the session is busy with another call");
+    return held_;
+  }
+  FormSession& state() const { return *session_->state; }
+
+ private:
+  SessionObject* session_;
+  bool exclusive_;
+  bool held_ = false;
+};
+
+PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"form", "instance", "today", "now", nullptr};
+  PyObject *form_arg = nullptr, *instance_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OOO:Session", const_cast<char**>(keywords),
+                                   &form_arg, &instance_arg, &today_arg, &now_arg)) {
+    return nullptr;
+  }
+  std::string_view form;
+  std::optional<std::string_view> instance, today, now;
+  if (!text_argument(form_arg, "Session", "form", form) ||
+      !optional_text_argument(instance_arg, "Session", "instance", instance) ||
+      !optional_text_argument(today_arg, "Session", "today", today) ||
+      !optional_text_argument(now_arg, "Session", "now", now)) {
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    Result<std::string> form_text = read_source(form, "form");
+    if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
+    std::optional<std::string> instance_text;
+    if (instance) {
+      Result<std::string> text = read_source(*instance, "instance");
+      if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+      instance_text = std::move(text).value();
+    }
+    Result<FormSession> started = start_session(form_text.value(), instance_text);
+    if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
+    FormSession& state = started.value();
+    if (today) state.today = *today;
+    if (now) state.now = *now;
+
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+    PyObject* self = alloc(type, 0);
+    if (!self) return nullptr;
+    as_session(self)->state = new FormSession(std::move(state));
+    as_session(self)->holders = 0;
+    return self;
+  });
+}
+
+void session_dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  delete as_session(self)->state;
+  auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_slot(self);
+  Py_DECREF(type);
+}
+
+// Reads one path argument (and a second text one when `value` is given).
+bool path_arguments(PyObject* args, PyObject* kwargs, const char* format, const char* method,
+                    std::string_view& path, std::string_view* value) {
+  static const char* path_only[] = {"path", nullptr};
+  static const char* path_value[] = {"path", "value", nullptr};
+  PyObject *path_arg = nullptr, *value_arg = nullptr;
+  char** keywords = const_cast<char**>(value ? path_value : path_only);
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &path_arg, &value_arg)) {
+    return false;
+  }
+  if (!text_argument(path_arg, method, "path", path)) return false;
+  return !value || text_argument(value_arg, method, "value", *value);
+}
+
+PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
+  std::string_view path, value;
+  if (!path_arguments(args, kwargs, "OO:set", "set", path, &value)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, true);
+    if (!hold.ok()) return nullptr;
+    FormSession& state = hold.state();
+    BareHost host(state.today, state.now);
+    Status done = set_answer(state.instance, path, value, host);
+    if (!done.ok()) return raise(PyExc_ValueError, done.failure());
+    Py_RETURN_NONE;
+  });
+}
+
+PyObject* session_get(PyObject* self, PyObject* args, PyObject* kwargs) {
+  std::string_view path;
+  if (!path_arguments(args, kwargs, "O:get", "get", path, nullptr)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, false);
+    if (!hold.ok()) return nullptr;
+    FormSession& state = hold.state();
+    BareHost host(state.today, state.now);
+    return new_str(get_answer(state.instance, path, host));
+  });
+}
+
+PyObject* session_add_row(PyObject* self, PyObject* args, PyObject* kwargs) {
+  std::string_view path;
+  if (!path_arguments(args, kwargs, "O:add_row", "add_row", path, nullptr)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, true);
+    if (!hold.ok()) return nullptr;
+    FormSession& state = hold.state();
+    BareHost host(state.today, state.now);
+    Result<std::size_t> rows = add_row(state.instance, state.templates, path, host);
+    if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
+    return PyLong_FromSize_t(rows.value());
+  });
+}
+
+PyObject* session_remove_row(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"path", "position", nullptr};
+  PyObject *path_arg = nullptr, *position_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:remove_row", const_cast<char**>(keywords),
+                                   &path_arg, &position_arg)) {
+    return nullptr;
+  }
+  std::string_view path;
+  if (!text_argument(path_arg, "remove_row", "path", path)) return nullptr;
+  // __index__ may run Python code, so the position is read before the hold.
+  PyObject* index = PyNumber_Index(position_arg);
+  if (!index) return nullptr;
+  unsigned long long position = PyLong_AsUnsignedLongLong(index);
+  Py_DECREF(index);
+  if (position == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, true);
+    if (!hold.ok()) return nullptr;
+    FormSession& state = hold.state();
+    BareHost host(state.today, state.now);
+    Result<std::size_t> rows = remove_row(state.instance, path, position, host);
+    if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
+    return PyLong_FromSize_t(rows.value());
+  });
+}
+
+PyObject* new_bool_map(const std::map<std::string, bool>& map) {
+  PyObject* dict = PyDict_New();
+  for (const auto& [key, flag] : map) {
+    if (!dict || !set_item(dict, key, PyBool_FromLong(flag))) {
+      Py_XDECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
+
+PyObject* new_text_map(const std::map<std::string, std::string>& map) {
+  PyObject* dict = PyDict_New();
+  for (const auto& [key, text] : map) {
+    if (!dict || !set_item(dict, key, new_str(text))) {
+      Py_XDECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
+
+PyObject* new_count_map(const std::map<std::string, std::size_t>& map) {
+  PyObject* dict = PyDict_New();
+  for (const auto& [key, count] : map) {
+    if (!dict || !set_item(dict, key, PyLong_FromSize_t(count))) {
+      Py_XDECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
+
+PyObject* recompute_dict(const RecomputeResult& result) {
+  PyObject* dict = PyDict_New();
+  if (!dict) return nullptr;
+  bool ok = set_item(dict, "calculated", new_text_map(result.calculated)) &&
+            set_item(dict, "relevant", new_bool_map(result.relevant)) &&
+            set_item(dict, "missing", new_str_list(result.missing)) &&
+            set_item(dict, "invalid", new_pair_list(result.invalid)) &&
+            set_item(dict, "failed", new_pair_list(result.failed)) &&
+            set_item(dict, "repeats", new_count_map(result.repeats));
+  if (!ok) Py_CLEAR(dict);
+  return dict;
+}
+
+PyObject* session_recompute(PyObject* self, PyObject*) {
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, true);
+    if (!hold.ok()) return nullptr;
+    // Recompute on a copy, so a failure part-way (out of memory) leaves the
+    // session as it was.
+    FormSession& state = hold.state();
+    XmlDocument before = state.instance;
+    PyObject* result = nullptr;
+    try {
+      result = recompute_dict(recompute(state));
+    } catch (...) {
+      state.instance = std::move(before);
+      throw;
+    }
+    if (!result) state.instance = std::move(before);
+    return result;
+  });
+}
+
+PyObject* choice_list(const std::vector<Choice>& choices) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(choices.size()));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    PyObject* dict = PyDict_New();
+    if (!dict || !set_item(dict, "value", new_str(choices[i].value)) ||
+        !set_item(dict, "label", new_str(choices[i].label))) {
+      Py_XDECREF(dict);
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), dict);
+  }
+  return list;
+}
+
+PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
+  std::string_view path;
+  if (!path_arguments(args, kwargs, "O:choices", "choices", path, nullptr)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, false);
+    if (!hold.ok()) return nullptr;
+    std::optional<std::vector<Choice>> choices = list_choices(hold.state(), path);
+    if (!choices) Py_RETURN_NONE;
+    return choice_list(*choices);
+  });
+}
+
+PyObject* session_instance_xml(PyObject* self, PyObject*) {
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, false);
+    if (!hold.ok()) return nullptr;
+    return new_str(write_xml(hold.state().instance));
+  });
+}
+
+PyObject* session_repr(PyObject* self) {
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, false);
+    if (!hold.ok()) return nullptr;
+    std::size_t bytes = write_xml(hold.state().instance).size();
+    return new_str("<tolvar.Session " + std::to_string(bytes) + " bytes>");
+  });
+}
+
+template <class Method>
+PyCFunction as_cfunction(Method method) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
+}
+
+PyMethodDef session_methods[] = {
+    {"set", as_cfunction(session_set), METH_VARARGS | METH_KEYWORDS,
+     "set($self, path, value)\n--\n\nAnswer a question."},
+    {"get", as_cfunction(session_get), METH_VARARGS | METH_KEYWORDS,
+     "get($self, path)\n--\n\nThe current answer, or the empty string."},
+    {"add_row", as_cfunction(session_add_row), METH_VARARGS | METH_KEYWORDS,
+     "add_row($self, path)\n--\n\nAdd a row to a repeat; returns how many there are now."},
+    {"remove_row", as_cfunction(session_remove_row), METH_VARARGS | METH_KEYWORDS,
+     "remove_row($self, path, position)\n--\n\nRemove one row, counted from 1 as XPath counts."},
+    {"recompute", as_cfunction(session_recompute), METH_NOARGS,
+     "recompute($self)\n--\n\nRun the form's logic and apply what it derives.\n\n"
+     "Returns what is asked, what was calculated (only where it changed),\n"
+     "what is missing, what was rejected, and how many rows each repeat\nhas."},
+    {"choices", as_cfunction(session_choices), METH_VARARGS | METH_KEYWORDS,
+     "choices($self, path)\n--\n\nThe choices a filtered question offers right now, or `None` "
+     "when its\nlist is fixed."},
+    {"instance_xml", as_cfunction(session_instance_xml), METH_NOARGS,
+     "instance_xml($self)\n--\n\nThe instance as it would be submitted."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+constexpr const char kSessionDoc[] =
+    "Session(form, instance=None, today=None, now=None)\n--\n\n"
+    "A form being filled in.\n\n"
+    "Holds the instance, applies what the form derives, and reports what\n"
+    "moved. The same engine that judges the submission when it arrives, so a\n"
+    "form cannot behave one way while it is being filled and another way\n"
+    "afterwards.";
+
+PyType_Slot session_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kSessionDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(session_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(session_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(session_repr)},
+    {Py_tp_methods, session_methods},
+    {0, nullptr},
+};
+
+PyType_Spec session_spec = {
+    .name = "tolvar.Session",
+    .basicsize = sizeof(SessionObject),
+    .itemsize = 0,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    .slots = session_slots,
+};
+
+}  // namespace
+
+PyObject* make_session_type(PyObject* module) {
+  return PyType_FromModuleAndSpec(module, &session_spec, nullptr);
+}
+
+}  // namespace tolvar::py

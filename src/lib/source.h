@@ -1,0 +1,19 @@
+// Reading a form, submission or instance argument: XML text or a file path.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tree/result.h"
+
+namespace tolvar {
+
+// The argument itself when it starts with "<" after White_Space, otherwise
+// the content of the UTF-8 file it names. Fails with
+// "{name}: could not read '{path}': {reason}".
+Result<std::string> read_source(std::string_view argument, std::string_view name);
+
+// True when the argument is XML text rather than a path.
+bool is_xml_text(std::string_view argument);
+
+}  // namespace tolvar

@@ -1,0 +1,54 @@
+#include "rules/clock.h"
+
+#include <algorithm>
+
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+constexpr std::string_view kDefaultToday = "1970-01-01";
+constexpr std::string_view kDefaultNow = "1970-01-01T00:00:00.000Z";
+
+// The string value of the first descendant of the root named `name`, unless
+// that element is blank: later elements of the same name are not consulted.
+std::optional<std::string> first_value(const XmlDocument& doc, std::string_view name) {
+  if (!doc.has_root()) return std::nullopt;
+  for (NodeId id : doc.descendants(doc.root)) {
+    if (doc[id].name != name) continue;
+    std::string value = doc.string_value(id);
+    if (is_blank(value)) return std::nullopt;
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::string work_out_today(const XmlDocument& doc) {
+  if (auto today = first_value(doc, "today")) return *today;
+  // The date part of a date-time: its first ten bytes, backing off to the
+  // start of a character that the tenth byte would cut in two.
+  if (auto end = first_value(doc, "end")) {
+    std::size_t cut = std::min<std::size_t>(10, end->size());
+    while (cut > 0 && cut < end->size() && (static_cast<unsigned char>((*end)[cut]) & 0xC0) == 0x80) --cut;
+    return end->substr(0, cut);
+  }
+  return std::string(kDefaultToday);
+}
+
+std::string work_out_now(const XmlDocument& doc) {
+  if (auto end = first_value(doc, "end")) return *end;
+  if (auto start = first_value(doc, "start")) return *start;
+  return std::string(kDefaultNow);
+}
+
+}  // namespace
+
+Clock clock_from_submission(const XmlDocument& submission, std::optional<std::string_view> today,
+                            std::optional<std::string_view> now) {
+  Clock clock;
+  clock.today = today ? std::string(*today) : work_out_today(submission);
+  clock.now = now ? std::string(*now) : work_out_now(submission);
+  return clock;
+}
+
+}  // namespace tolvar

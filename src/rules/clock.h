@@ -1,0 +1,24 @@
+// The today and now texts of a call, worked out from a submission.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tree/document.h"
+
+namespace tolvar {
+
+struct Clock {
+  std::string today;
+  std::string now;
+};
+
+// Given values are used unchanged; a missing today comes from the first
+// "today" element, else the date part of the first "end"; a missing now from
+// the first "end", else "start". Only descendants of the root are searched,
+// and a blank first match counts as nothing found.
+Clock clock_from_submission(const XmlDocument& submission, std::optional<std::string_view> today,
+                            std::optional<std::string_view> now);
+
+}  // namespace tolvar
