@@ -25,6 +25,8 @@ std::string_view trim_white(std::string_view text);
 bool is_blank(std::string_view text);
 // Byte offset of the first character that is not White_Space (text.size() if none).
 std::size_t skip_white(std::string_view text, std::size_t pos = 0);
+// Byte offset of the first White_Space character at or after pos (text.size() if none).
+std::size_t find_white(std::string_view text, std::size_t pos = 0);
 // Pieces between runs of White_Space; never empty pieces.
 std::vector<std::string_view> split_white(std::string_view text);
 // Number of code points.
