@@ -1,0 +1,210 @@
+// Form loading: binds and their parsed rules, calculation order, secondary
+// instances and translations.
+#include "rules/form.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "rules/references.h"
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+// The rule attributes of a bind, in the order they are read (and so the
+// order in which their parse failures are reported).
+struct RuleAttribute {
+  std::string_view name;
+  std::optional<BindRule> Bind::*field;
+};
+constexpr RuleAttribute kRuleAttributes[] = {
+    {"relevant", &Bind::relevant},   {"calculate", &Bind::calculate},
+    {"constraint", &Bind::constraint}, {"readonly", &Bind::readonly},
+    {"required", &Bind::required},
+};
+
+// A bind attribute by local name; the first one counts, and a blank one is
+// as good as absent.
+const std::string* bind_attribute(const XmlDocument& document, NodeId bind,
+                                  std::string_view name) {
+  const std::string* value = document.attribute(bind, name);
+  return value != nullptr && !is_blank(*value) ? value : nullptr;
+}
+
+std::optional<std::string> optional_text(const std::string* value) {
+  if (value == nullptr) return std::nullopt;
+  return *value;
+}
+
+Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
+  const std::string* nodeset = bind_attribute(document, element, "nodeset");
+  if (nodeset == nullptr) nodeset = bind_attribute(document, element, "ref");
+  if (nodeset == nullptr) return fail("a <bind> has no nodeset");
+
+  Bind bind;
+  bind.nodeset = *nodeset;
+  for (const RuleAttribute& rule : kRuleAttributes) {
+    const std::string* source = bind_attribute(document, element, rule.name);
+    if (source == nullptr) continue;
+    Result<Expr> expr = parse_expression(*source);
+    if (!expr.ok()) {
+      return fail(std::string(rule.name) + " of " + bind.nodeset + ": " + expr.error() +
+                  " — in expression " + *source);
+    }
+    bind.*rule.field = BindRule{std::move(expr).value(), *source};
+  }
+  bind.constraint_msg = optional_text(bind_attribute(document, element, "constraintMsg"));
+  bind.required_msg = optional_text(bind_attribute(document, element, "requiredMsg"));
+  return bind;
+}
+
+// Only calculations order one another: bind i depends on every other bind
+// whose nodeset text is a path its calculation reads.
+std::vector<std::vector<std::size_t>> calculation_dependencies(const Form& form) {
+  std::vector<std::vector<std::size_t>> depends(form.binds.size());
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    const Bind& bind = form.binds[i];
+    if (!bind.calculate) continue;
+    for (const std::string& path : referenced_paths(bind.calculate->expr, bind.nodeset)) {
+      auto found = form.by_nodeset.find(path);
+      if (found != form.by_nodeset.end() && found->second != i) {
+        depends[i].push_back(found->second);
+      }
+    }
+    std::sort(depends[i].begin(), depends[i].end());
+    depends[i].erase(std::unique(depends[i].begin(), depends[i].end()), depends[i].end());
+  }
+  return depends;
+}
+
+XmlDocument copy_subtree(const XmlDocument& source, NodeId node) {
+  XmlDocument copy;
+  copy.root = copy.copy_from(source, node);
+  copy.renumber();
+  return copy;
+}
+
+void read_instances(const XmlDocument& document, const std::vector<NodeId>& elements,
+                    Form& form) {
+  for (NodeId element : elements) {
+    if (document[element].name != "instance") continue;
+    const std::string* id = document.attribute(element, "id");
+    if (id != nullptr) form.instances.insert_or_assign(*id, copy_subtree(document, element));
+  }
+}
+
+// With several languages the last translation of a text id wins.
+void read_translations(const XmlDocument& document, const std::vector<NodeId>& elements,
+                       Form& form) {
+  for (NodeId element : elements) {
+    if (document[element].name != "translation") continue;
+    for (NodeId text : document[element].children) {
+      if (document[text].name != "text") continue;
+      const std::string* id = document.attribute(text, "id");
+      NodeId value = document.child_named(text, "value");
+      if (id != nullptr && value != kNoNode) {
+        form.itext.insert_or_assign(*id, document.string_value(value));
+      }
+    }
+  }
+}
+
+std::string cycle_message(const std::vector<Bind>& binds, const std::vector<std::size_t>& stack,
+                          std::size_t repeated) {
+  std::string chain;
+  auto first = std::find(stack.begin(), stack.end(), repeated);
+  for (auto it = first; it != stack.end(); ++it) {
+    chain += binds[*it].nodeset;
+    chain += " → ";
+  }
+  chain += binds[repeated].nodeset;
+  return "these calculations depend on each other, so none of them has a defined value: " + chain;
+}
+
+}  // namespace
+
+Result<Form> load_form(std::string_view text) {
+  Result<XmlDocument> document = parse_xml(text);
+  if (!document.ok()) return fail("XForm XML: " + document.error());
+  return load_form_document(std::move(document).value());
+}
+
+Result<Form> load_form_document(XmlDocument document) {
+  Form form;
+  form.document = std::move(document);
+  const XmlDocument& doc = form.document;
+  std::vector<NodeId> elements;
+  if (doc.has_root()) elements = doc.descendants(doc.root);
+
+  for (NodeId element : elements) {
+    if (doc[element].name != "bind") continue;
+    Result<Bind> bind = read_bind(doc, element);
+    if (!bind.ok()) return bind.failure();
+    form.binds.push_back(std::move(bind).value());
+  }
+  if (form.binds.empty()) return fail("the XForm declares no binds, so it carries no rules");
+
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    form.by_nodeset.insert_or_assign(form.binds[i].nodeset, i);
+  }
+  Result<std::vector<std::size_t>> order =
+      order_calculations(form.binds, calculation_dependencies(form));
+  if (!order.ok()) return order.failure();
+  form.calc_order = std::move(order).value();
+
+  read_instances(doc, elements, form);
+  read_translations(doc, elements, form);
+  return form;
+}
+
+Result<XmlDocument> primary_instance(const XmlDocument& form_document) {
+  if (!form_document.has_root()) return fail("the XForm has no primary instance");
+  for (NodeId element : form_document.descendants(form_document.root)) {
+    if (form_document[element].name != "instance") continue;
+    const std::vector<NodeId>& children = form_document[element].children;
+    if (children.empty()) return fail("the XForm's primary instance is empty");
+    return copy_subtree(form_document, children.front());
+  }
+  return fail("the XForm has no primary instance");
+}
+
+// Depth-first post-order over the calculating binds, with an explicit stack
+// so that a long chain of calculations cannot exhaust the call stack. The
+// stack of binds in progress is the path a cycle is reported along.
+Result<std::vector<std::size_t>> order_calculations(
+    const std::vector<Bind>& binds, const std::vector<std::vector<std::size_t>>& depends) {
+  enum class Mark : unsigned char { Unvisited, InProgress, Done };
+  std::vector<Mark> marks(binds.size(), Mark::Unvisited);
+  std::vector<std::size_t> order;
+  std::vector<std::size_t> path;  // binds in progress, outermost first
+  std::vector<std::size_t> next;  // per entry of `path`: its next dependency to visit
+  auto dependency_count = [&](std::size_t i) {
+    return i < depends.size() ? depends[i].size() : std::size_t{0};
+  };
+
+  for (std::size_t start = 0; start < binds.size(); ++start) {
+    if (!binds[start].calculate || marks[start] == Mark::Done) continue;
+    marks[start] = Mark::InProgress;
+    path.assign(1, start);
+    next.assign(1, 0);
+    while (!path.empty()) {
+      std::size_t current = path.back();
+      if (next.back() == dependency_count(current)) {
+        marks[current] = Mark::Done;
+        order.push_back(current);
+        path.pop_back();
+        next.pop_back();
+        continue;
+      }
+      std::size_t dep = depends[current][next.back()++];
+      if (dep >= binds.size() || !binds[dep].calculate || marks[dep] == Mark::Done) continue;
+      if (marks[dep] == Mark::InProgress) return fail(cycle_message(binds, path, dep));
+      marks[dep] = Mark::InProgress;
+      path.push_back(dep);
+      next.push_back(0);
+    }
+  }
+  return order;
+}
+
+}  // namespace tolvar

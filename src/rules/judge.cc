@@ -1,0 +1,269 @@
+// The judge: relevance, calculations, requirements and constraints of a form
+// evaluated against one instance.
+#include "rules/judge.h"
+
+#include <utility>
+
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+constexpr std::string_view kModelPrefix = "/model";
+constexpr std::string_view kItextOpen = "jr:itext(";
+
+struct KindText {
+  FindingKind kind;
+  const char* text;
+};
+constexpr KindText kKindTexts[] = {
+    {FindingKind::Constraint, "constraint"},
+    {FindingKind::Required, "required"},
+    {FindingKind::Calculation, "calculation"},
+    {FindingKind::NotEvaluated, "not-evaluated"},
+};
+
+// Own relevance per node id: no rule, relevant, or not.
+enum Own : unsigned char { kNoRule = 0, kOwnTrue = 1, kOwnFalse = 2 };
+enum State : unsigned char { kNoEntry = 0, kRelevant = 1, kHidden = 2 };
+
+// The nodes of every bind, by bind index. The judge never changes the
+// evaluation document, so each nodeset is parsed and evaluated once per call.
+using BindTargets = std::vector<std::vector<NodeId>>;
+
+// Everything one judge run reads, and the list it writes.
+struct Judging {
+  const Form& form;
+  const XmlDocument& model;
+  const Host& host;
+  const BindTargets& targets;
+  std::vector<SubmissionFinding>& findings;
+
+  Result<Value> evaluate_at(const BindRule& rule, NodeId node) const {
+    return evaluate(rule.expr, EvalContext{model, node, 1, 1, host});
+  }
+  void add(const Bind& bind, NodeId node, FindingKind kind) const {
+    SubmissionFinding finding;
+    finding.nodeset = bind.nodeset;
+    finding.path = model.node_path(node);
+    finding.kind = kind;
+    findings.push_back(std::move(finding));
+  }
+  void add_not_evaluated(const Bind& bind, NodeId node, const std::string& error) const {
+    add(bind, node, FindingKind::NotEvaluated);
+    findings.back().error = error;
+  }
+};
+
+BindTargets bind_targets(const Form& form, const XmlDocument& model, const Host& host) {
+  BindTargets targets;
+  targets.reserve(form.binds.size());
+  for (const Bind& bind : form.binds) targets.push_back(bound_nodes(bind, model, host));
+  return targets;
+}
+
+// A rule that fails to evaluate leaves its node relevant, with a finding.
+std::vector<unsigned char> own_relevance(const Judging& judging) {
+  std::vector<unsigned char> own(judging.model.nodes.size(), kNoRule);
+  for (std::size_t i = 0; i < judging.form.binds.size(); ++i) {
+    const Bind& bind = judging.form.binds[i];
+    if (!bind.relevant) continue;
+    for (NodeId node : judging.targets[i]) {
+      Result<Value> value = judging.evaluate_at(*bind.relevant, node);
+      if (!value.ok()) judging.add_not_evaluated(bind, node, value.error());
+      own[node] = !value.ok() || to_boolean(value.value()) ? kOwnTrue : kOwnFalse;
+    }
+  }
+  return own;
+}
+
+// Per element: whether some ancestor is itself not relevant. One pre-order
+// pass (parents before children) instead of a walk up from every node.
+std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
+  std::vector<bool> hidden(model.nodes.size(), false);
+  for (NodeId node : model.descendants(model.root)) {
+    NodeId parent = model[node].parent;
+    hidden[node] = hidden[parent] || own[parent] == kOwnFalse;
+  }
+  return hidden;
+}
+
+Relevance relevance_of(const Judging& judging) {
+  const XmlDocument& model = judging.model;
+  std::vector<unsigned char> own = own_relevance(judging);
+  std::vector<bool> hidden_above = hidden_ancestry(model, own);
+  auto under_hidden = [&](NodeId node) {
+    NodeId parent = model[node].parent;
+    if (!model[node].is_attribute || parent == kNoNode) return bool(hidden_above[node]);
+    return hidden_above[parent] || own[parent] == kOwnFalse;
+  };
+  Relevance relevance;
+  relevance.state.assign(model.nodes.size(), kNoEntry);
+  for (const std::vector<NodeId>& nodes : judging.targets) {
+    for (NodeId node : nodes) {
+      bool relevant = own[node] != kOwnFalse && !under_hidden(node);
+      relevance.state[node] = relevant ? kRelevant : kHidden;
+    }
+  }
+  return relevance;
+}
+
+// Stored and calculated texts are compared byte for byte: "5" and "5.0"
+// differ, and an empty node is judged like any other.
+void judge_calculations(const Judging& judging, const Relevance& relevance) {
+  for (std::size_t i : judging.form.calc_order) {
+    const Bind& bind = judging.form.binds[i];
+    for (NodeId node : judging.targets[i]) {
+      if (relevance.is_hidden(node)) continue;
+      Result<Value> value = judging.evaluate_at(*bind.calculate, node);
+      if (!value.ok()) {
+        judging.add_not_evaluated(bind, node, value.error());
+        continue;
+      }
+      std::string calculated = to_string(value.value(), judging.model);
+      std::string stored = judging.model.string_value(node);
+      if (calculated == stored) continue;
+      judging.add(bind, node, FindingKind::Calculation);
+      judging.findings.back().stored = std::move(stored);
+      judging.findings.back().calculated = std::move(calculated);
+    }
+  }
+}
+
+// The required rule runs even on answered nodes, so that its evaluation
+// errors are reported; a constraint only ever runs on an answer.
+void judge_answer(const Judging& judging, const Bind& bind, NodeId node) {
+  bool answered = !is_blank(judging.model.string_value(node));
+  if (bind.required) {
+    Result<Value> required = judging.evaluate_at(*bind.required, node);
+    if (!required.ok()) {
+      judging.add_not_evaluated(bind, node, required.error());
+    } else if (to_boolean(required.value()) && !answered) {
+      judging.add(bind, node, FindingKind::Required);
+      judging.findings.back().message = bind.required_msg;
+      return;
+    }
+  }
+  if (!answered || !bind.constraint) return;
+  Result<Value> holds = judging.evaluate_at(*bind.constraint, node);
+  if (!holds.ok()) {
+    judging.add_not_evaluated(bind, node, holds.error());
+  } else if (!to_boolean(holds.value())) {
+    judging.add(bind, node, FindingKind::Constraint);
+    judging.findings.back().message = bind.constraint_msg;
+  }
+}
+
+void judge_answers(const Judging& judging, const Relevance& relevance) {
+  for (std::size_t i = 0; i < judging.form.binds.size(); ++i) {
+    const Bind& bind = judging.form.binds[i];
+    if (!bind.required && !bind.constraint) continue;
+    for (NodeId node : judging.targets[i]) {
+      if (!relevance.is_hidden(node)) judge_answer(judging, bind, node);
+    }
+  }
+}
+
+// Paths as the form author knows them, and messages that name a
+// translation replaced by its text.
+void finish_findings(const Form& form, const XmlDocument& model,
+                     std::vector<SubmissionFinding>& findings) {
+  for (SubmissionFinding& finding : findings) {
+    if (finding.path.starts_with(kModelPrefix)) finding.path.erase(0, kModelPrefix.size());
+    if (!finding.message) continue;
+    std::string_view message = *finding.message;
+    if (message.substr(skip_white(message)).starts_with(kItextOpen)) {
+      finding.message = resolve_label(form, message, model, model.root);
+    }
+  }
+}
+
+// quote_text writes NUL as \0; a calculated value writes every control
+// character other than tab, CR and LF as \u{hex}.
+std::string quote_value(std::string_view text) {
+  if (text.find('\0') == std::string_view::npos) return quote_text(text);
+  std::string quoted = "\"";
+  std::size_t start = 0;
+  for (std::size_t nul = text.find('\0'); nul != std::string_view::npos;
+       start = nul + 1, nul = text.find('\0', start)) {
+    std::string piece = quote_text(text.substr(start, nul - start));
+    quoted.append(piece, 1, piece.size() - 2);
+    quoted += "\\u{0}";
+  }
+  std::string piece = quote_text(text.substr(start));
+  quoted.append(piece, 1, piece.size() - 2);
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace
+
+const char* kind_text(FindingKind kind) {
+  for (const KindText& entry : kKindTexts) {
+    if (entry.kind == kind) return entry.text;
+  }
+  return "";
+}
+
+XmlDocument model_document(const Form& form, const XmlDocument& instance) {
+  XmlDocument model;
+  model.root = model.new_element("model", "");
+  if (instance.has_root()) model.append_child(model.root, model.copy_from(instance, instance.root));
+  for (const auto& [id, secondary] : form.instances) {
+    if (secondary.has_root()) {
+      model.append_child(model.root, model.copy_from(secondary, secondary.root));
+    }
+  }
+  model.renumber();
+  return model;
+}
+
+std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
+  Result<Expr> nodeset = parse_expression(bind.nodeset);
+  if (!nodeset.ok() || !model.has_root()) return {};
+  Result<Value> value = evaluate(nodeset.value(), EvalContext{model, model.root, 1, 1, host});
+  if (!value.ok() || !std::holds_alternative<NodeSet>(value.value())) return {};
+  NodeSet& nodes = std::get<NodeSet>(value.value());
+  // Nodes of a document other than the model are not instance nodes.
+  if (nodes.document != nullptr && nodes.document != &model) return {};
+  return std::move(nodes.ids);
+}
+
+Relevance compute_relevance(const Form& form, const XmlDocument& model, const Host& host,
+                            std::vector<SubmissionFinding>& findings) {
+  BindTargets targets = bind_targets(form, model, host);
+  return relevance_of(Judging{form, model, host, targets, findings});
+}
+
+std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
+                                                std::string_view today, std::string_view now) {
+  XmlDocument model = model_document(form, submission);
+  FormHost host(form, model, std::string(today), std::string(now));
+  BindTargets targets = bind_targets(form, model, host);
+  std::vector<SubmissionFinding> findings;
+  Judging judging{form, model, host, targets, findings};
+  Relevance relevance = relevance_of(judging);
+  judge_calculations(judging, relevance);
+  judge_answers(judging, relevance);
+  finish_findings(form, model, findings);
+  return findings;
+}
+
+std::string finding_message(const SubmissionFinding& finding) {
+  const std::string& path = finding.path;
+  switch (finding.kind) {
+    case FindingKind::Constraint:
+      return path + ": " +
+             finding.message.value_or("the answer does not satisfy the form's constraint");
+    case FindingKind::Required:
+      return path + ": " + finding.message.value_or("required, and unanswered");
+    case FindingKind::Calculation:
+      return path + ": holds " + quote_value(finding.stored) + ", but the form calculates " +
+             quote_value(finding.calculated);
+    case FindingKind::NotEvaluated:
+      return path + ": rule could not be evaluated — " + finding.error;
+  }
+  return path;
+}
+
+}  // namespace tolvar
