@@ -1,0 +1,34 @@
+// The starting state of a form being filled in.
+#include "rules/session.h"
+
+#include <utility>
+
+namespace tolvar {
+
+Result<FormSession> start_session(std::string_view form_text,
+                                  std::optional<std::string_view> saved_instance) {
+  Result<Form> form = load_form(form_text);
+  if (!form.ok()) return form.failure();
+  std::optional<XmlDocument> saved;
+  if (saved_instance) {
+    Result<XmlDocument> parsed = parse_xml(*saved_instance);
+    if (!parsed.ok()) return fail("saved instance: " + parsed.error());
+    saved = std::move(parsed).value();
+  }
+  Result<XmlDocument> primary = primary_instance(form.value().document);
+  if (!primary.ok()) return primary.failure();
+
+  FormSession session;
+  session.form = std::move(form).value();
+  session.instance = std::move(primary).value();
+  session.templates = extract_templates(session.instance);
+  if (saved) {
+    // The form's own templates win: rows marked as templates in a saved
+    // instance are only taken out so they are neither filled nor judged.
+    session.instance = std::move(*saved);
+    extract_templates(session.instance);
+  }
+  return session;
+}
+
+}  // namespace tolvar
