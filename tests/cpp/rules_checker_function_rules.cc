@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "parser/expr.h"
+#include "rules/checker/rules.h"
+#include "rules/checker/walker.h"
+
+namespace tolvar {
+namespace {
+
+std::vector<RuleHit> walk(const char* expression) {
+  Result<Expr> expr = parse_expression(expression);
+  EXPECT_TRUE(expr.ok()) << expression << ": " << expr.error();
+  std::vector<RuleHit> hits;
+  if (expr.ok()) walk_expression(expr.value(), {}, hits);
+  return hits;
+}
+
+struct CallCase {
+  const char* expression;
+  std::vector<std::string> constructs;
+};
+
+class FunctionRules : public testing::TestWithParam<CallCase> {};
+
+TEST_P(FunctionRules, FireOnNamesAndLiteralArguments) {
+  std::vector<std::string> constructs;
+  for (const RuleHit& hit : walk(GetParam().expression)) constructs.push_back(hit.construct);
+  EXPECT_EQ(constructs, GetParam().constructs) << GetParam().expression;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FunctionRules,
+    testing::Values(
+        CallCase{"last()", {"last()"}},
+        CallCase{"/data/a[last()] + last()", {"last()", "last()"}},
+        CallCase{"floor(ceiling(/data/x))", {"floor()", "ceiling()"}},
+        CallCase{"Last() + SUBSTRING(/data/x, 1)", {}},
+        CallCase{"substring(., 1, 2)", {"substring()"}},
+        CallCase{"substr(., 1, 2)", {}},
+        CallCase{"pulldata('t', 'c', 'k', 'v')", {"pulldata()"}},
+        CallCase{"distance(/data/p) + area(/data/p)", {"distance()", "area()"}},
+        CallCase{"geofence(/data/p, /data/s)", {"geofence()"}},
+        CallCase{"is-selected(., 'a') and enclosed-area(.) and base64-decode(.)",
+                 {"is-selected()", "enclosed-area()", "base64-decode()"}},
+        CallCase{"extract-signed(., 'k')", {"extract-signed()"}},
+        CallCase{"jr:choice-name(., '/data/x')", {}},
+        CallCase{"regex(., '[0-9]+')", {"regex() with the unanchored pattern \"[0-9]+\""}},
+        CallCase{"regex(., '^[0-9]+$')", {}},
+        CallCase{"regex(., '^abc')", {"regex() with the unanchored pattern \"^abc\""}},
+        CallCase{"regex(., 'abc$')", {"regex() with the unanchored pattern \"abc$\""}},
+        CallCase{"regex(., '')", {"regex() with the unanchored pattern \"\""}},
+        CallCase{"regex(., '^')", {"regex() with the unanchored pattern \"^\""}},
+        CallCase{"regex(., '^a|b$')", {"regex() with alternation outside the anchors: \"^a|b$\""}},
+        CallCase{"regex(., '^(a|b)$')", {}},
+        CallCase{"regex(., '^[a|b]$')", {}},
+        CallCase{"regex(., '^[(]a|b$')", {"regex() with alternation outside the anchors: \"^[(]a|b$\""}},
+        CallCase{"regex(., '^(a))|b$')", {"regex() with alternation outside the anchors: \"^(a))|b$\""}},
+        CallCase{"regex(., '^a\\|b$')", {}},
+        CallCase{"regex(., '^\\d+\\$')", {}},
+        CallCase{"regex(., 'a\"b\\c')", {"regex() with the unanchored pattern \"a\\\"b\\\\c\""}},
+        CallCase{"regex(., concat('^', /data/p))", {"regex() with a pattern that is not written out"}},
+        CallCase{"regex(.)", {"regex() with a pattern that is not written out"}},
+        CallCase{"boolean-from-string('TRUE')", {"boolean-from-string(\"TRUE\")"}},
+        CallCase{"boolean-from-string('True')", {"boolean-from-string(\"True\")"}},
+        CallCase{"boolean-from-string('true')", {}},
+        CallCase{"boolean-from-string('yes')", {}},
+        CallCase{"boolean-from-string(' TRUE')", {}},
+        CallCase{"boolean-from-string(/data/x)", {}}));
+
+struct HitCase {
+  const char* expression;
+  Breaks breaks;
+  std::optional<std::string> suggestion;
+};
+
+class FunctionRuleHit : public testing::TestWithParam<HitCase> {};
+
+TEST_P(FunctionRuleHit, SaysWhereItBreaksAndWhatToWrite) {
+  std::vector<RuleHit> hits = walk(GetParam().expression);
+  ASSERT_EQ(hits.size(), 1u) << GetParam().expression;
+  EXPECT_EQ(hits[0].breaks, GetParam().breaks) << GetParam().expression;
+  EXPECT_EQ(hits[0].suggestion, GetParam().suggestion) << GetParam().expression;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FunctionRuleHit,
+    testing::Values(
+        HitCase{"last()", Breaks::Tablet, "count() of the repeat"},
+        HitCase{"pulldata('t', 'c', 'k', 'v')", Breaks::Browser,
+                "instance('file')/root/item[key = \u2026]/column, which both engines evaluate"},
+        HitCase{"distance(.)", Breaks::BothDifferently,
+                "round(distance(\u2026)) or a comparison with room to spare"},
+        HitCase{"geofence(., .)", Breaks::Browser, std::nullopt},
+        HitCase{"regex(., '[0-9]+')", Breaks::BothDifferently, "'^(?:[0-9]+)$'"},
+        HitCase{"regex(., '')", Breaks::BothDifferently, "'^(?:)$'"},
+        HitCase{"regex(., '^a|b$')", Breaks::BothDifferently, "'^(?:^a|b$)$'"},
+        HitCase{"regex(., $p)", Breaks::BothDifferently, std::nullopt},
+        HitCase{"boolean-from-string('TRUE')", Breaks::BothDifferently, "'true' in lowercase"}));
+
+}  // namespace
+}  // namespace tolvar
