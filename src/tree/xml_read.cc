@@ -1,0 +1,220 @@
+// The lenient XML reader: one forward scan with an explicit stack of open
+// elements. Declarations, comments and the like are never parsed; their "<"
+// is skipped and their text falls through as ignored text.
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "tree/document.h"
+#include "tree/unicode.h"
+
+namespace tolvar {
+namespace {
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+std::string_view local_name(std::string_view name) {
+  const std::size_t colon = name.rfind(':');
+  return colon == kNotFound ? name : name.substr(colon + 1);
+}
+
+struct NamedEntity {
+  std::string_view body;  // what follows the "&"
+  char replacement;
+};
+constexpr NamedEntity kNamedEntities[] = {
+    {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}, {"amp;", '&'},
+};
+
+bool is_scalar_value(std::uint32_t c) {
+  return c != 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+// A reference "&#60;" or "&#x3C;" at the start of text: appends the code
+// point and returns the reference's length, or returns 0 when it is
+// malformed or names no scalar value, so that it stays as written.
+std::size_t decode_numeric_reference(std::string_view text, std::string& out) {
+  if (text.size() < 4 || text[1] != '#') return 0;
+  const bool hexadecimal = text[2] == 'x' || text[2] == 'X';
+  const char* digits = text.data() + (hexadecimal ? 3 : 2);
+  const char* end = text.data() + text.size();
+  std::uint32_t code_point = 0;
+  const auto [stop, error] = std::from_chars(digits, end, code_point, hexadecimal ? 16 : 10);
+  if (error != std::errc() || stop == end || *stop != ';' || !is_scalar_value(code_point)) {
+    return 0;
+  }
+  append_utf8(out, code_point);
+  return static_cast<std::size_t>(stop + 1 - text.data());
+}
+
+// A reference at the start of text (which begins with "&"): appends what it
+// stands for and returns its length, or 0 when it is not one we decode.
+std::size_t decode_reference(std::string_view text, std::string& out) {
+  const std::string_view body = text.substr(1);
+  for (const NamedEntity& entity : kNamedEntities) {
+    if (body.starts_with(entity.body)) {
+      out += entity.replacement;
+      return entity.body.size() + 1;
+    }
+  }
+  return decode_numeric_reference(text, out);
+}
+
+// One left-to-right pass that decodes each reference once, so that "&amp;lt;"
+// gives "&lt;" and "&amp;#60;" gives "&#60;".
+std::string decode_entities(std::string_view text) {
+  std::size_t ampersand = text.find('&');
+  if (ampersand == kNotFound) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t done = 0;
+  while (ampersand != kNotFound) {
+    out.append(text, done, ampersand - done);
+    const std::size_t length = decode_reference(text.substr(ampersand), out);
+    if (length == 0) {
+      out += '&';
+      done = ampersand + 1;
+    } else {
+      done = ampersand + length;
+    }
+    ampersand = text.find('&', done);
+  }
+  out.append(text, done);
+  return out;
+}
+
+// Offset of the ">" that ends a tag, looking from `from` and skipping quoted
+// stretches (a quote runs to the next occurrence of the same character).
+std::size_t find_tag_end(std::string_view text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '>') return i;
+    if (c == '"' || c == '\'') {
+      i = text.find(c, i + 1);
+      if (i == kNotFound) return kNotFound;
+    }
+  }
+  return kNotFound;
+}
+
+class XmlReader {
+ public:
+  explicit XmlReader(std::string_view text) : text_(text) {
+    // Most forms and instances hold well under one node per 32 bytes; the
+    // arena grows past this when they do not.
+    document_.nodes.reserve(text.size() / 32 + 8);
+    open_.reserve(64);
+  }
+
+  Status read() {
+    std::size_t pos = 0;
+    while ((pos = text_.find('<', pos)) != kNotFound) {
+      const std::size_t next = pos + 1;
+      if (next < text_.size() && (text_[next] == '?' || text_[next] == '!')) {
+        pos = next;
+        continue;
+      }
+      const std::size_t tag_end = find_tag_end(text_, next);
+      if (tag_end == kNotFound) return fail("unterminated tag");
+      const std::string_view content = text_.substr(next, tag_end - next);
+      pos = tag_end + 1;
+      Status status = content.starts_with('/') ? close_element(content.substr(1))
+                                               : open_element(content, pos);
+      if (!status.ok()) return status;
+    }
+    if (!open_.empty()) return fail("unclosed elements");
+    if (!document_.has_root()) return fail("no root element");
+    document_.renumber();
+    return Done{};
+  }
+
+  XmlDocument take_document() { return std::move(document_); }
+
+ private:
+  Status close_element(std::string_view rest) {
+    if (open_.empty()) return fail("closing tag without opening");
+    const NodeId element = open_.back();
+    open_.pop_back();
+    const std::string_view closing = local_name(trim_white(rest));
+    const std::string& open = document_[element].name;
+    if (closing == open) return Done{};
+    std::string message = "closing </";
+    message += closing;
+    message += "> does not match open <";
+    message += open;
+    message += '>';
+    return fail(std::move(message));
+  }
+
+  // Reads a start tag; for one that is not self-closing, also captures the
+  // text that follows it and moves pos to the next "<".
+  Status open_element(std::string_view content, std::size_t& pos) {
+    const bool self_closing = content.ends_with('/');
+    while (content.ends_with('/')) content.remove_suffix(1);
+    const std::size_t first_white = find_white(content);
+    const std::size_t name_start = skip_white(content);
+    const std::size_t name_end = name_start == 0 ? first_white : find_white(content, name_start);
+    const NodeId element = document_.new_element(
+        std::string(local_name(content.substr(name_start, name_end - name_start))), std::string());
+    read_attributes(element, content.substr(first_white));
+    if (open_.empty()) {
+      if (document_.has_root()) return fail("more than one root element");
+      document_.root = element;
+    } else {
+      document_.append_child(open_.back(), element);
+    }
+    if (self_closing) return Done{};
+    pos = capture_text(element, pos);
+    open_.push_back(element);
+    return Done{};
+  }
+
+  // Malformed attribute text ends the list quietly: the attribute at fault
+  // and every later one in the tag are dropped.
+  void read_attributes(NodeId element, std::string_view rest) {
+    std::size_t equals;
+    while ((equals = rest.find('=')) != kNotFound) {
+      const std::string_view name = trim_white(rest.substr(0, equals));
+      const std::size_t open_quote = skip_white(rest, equals + 1);
+      if (open_quote == rest.size()) return;
+      const char quote = rest[open_quote];
+      if (quote != '"' && quote != '\'') return;
+      const std::size_t close_quote = rest.find(quote, open_quote + 1);
+      if (close_quote == kNotFound) return;
+      if (!name.empty()) {
+        const std::string_view value = rest.substr(open_quote + 1, close_quote - open_quote - 1);
+        document_.add_attribute(element, std::string(local_name(name)), decode_entities(value));
+      }
+      rest.remove_prefix(close_quote + 1);
+    }
+  }
+
+  // Only the first run after the start tag counts, and only when it holds
+  // something besides white space; it is kept untrimmed.
+  std::size_t capture_text(NodeId element, std::size_t from) {
+    std::size_t end = text_.find('<', from);
+    if (end == kNotFound) end = text_.size();
+    const std::string_view run = text_.substr(from, end - from);
+    if (!is_blank(run)) document_[element].text = decode_entities(run);
+    return end;
+  }
+
+  std::string_view text_;
+  XmlDocument document_;
+  std::vector<NodeId> open_;
+};
+
+}  // namespace
+
+Result<XmlDocument> parse_xml(std::string_view text) {
+  XmlReader reader(text);
+  Status status = reader.read();
+  if (!status.ok()) return status.failure();
+  return reader.take_document();
+}
+
+}  // namespace tolvar

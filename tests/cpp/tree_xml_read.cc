@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "tree/document.h"
+
+namespace tolvar {
+namespace {
+
+// A compact picture of a parsed tree: name[attr=value,...]{text}(children).
+std::string sketch(const XmlDocument& document, NodeId id) {
+  const XmlNode& node = document[id];
+  std::string out = node.name;
+  if (!node.attributes.empty()) {
+    out += '[';
+    for (NodeId attribute : node.attributes) {
+      if (attribute != node.attributes.front()) out += ',';
+      out += document[attribute].name + "=" + document[attribute].text;
+    }
+    out += ']';
+  }
+  if (!node.text.empty()) out += "{" + node.text + "}";
+  if (!node.children.empty()) {
+    out += '(';
+    for (NodeId child : node.children) {
+      if (child != node.children.front()) out += ' ';
+      out += sketch(document, child);
+    }
+    out += ')';
+  }
+  return out;
+}
+
+struct ParseCase {
+  std::string_view xml;
+  std::string_view tree;
+};
+
+TEST(ParseXml, BuildsTheTreeLeniently) {
+  const ParseCase cases[] = {
+      {"<?xml version='1.0'?><data><a>1</a></data>", "data(a{1})"},
+      {"<h:html xmlns:h=\"x\"><h:head/></h:html>", "html[h=x](head)"},
+      {"<a:x><b/></b:x>", "x(b)"},
+      {"<a xmlns=\"u\" jr:template=\"\"/>", "a[xmlns=u,template=]"},
+      {"<a>x<b/>y</a>", "a{x}(b)"},
+      {"<a>  </a>", "a"},
+      {"<a>  x  </a>", "a{  x  }"},
+      {"<a>\xE3\x80\x80\xC2\xA0</a>", "a"},        // Unicode white space only
+      {"<a>\xE2\x80\x8B</a>", "a{\xE2\x80\x8B}"},  // zero width space is not white space
+      {"<a><!-- note --></a>", "a"},
+      {"<a><!-- note -->late</a>", "a"},
+      {"<a><?pi x?>late</a>", "a"},
+      {"<!DOCTYPE a><a>t</a>trailing", "a{t}"},
+      {"<a x=1 y=\"2\"/>", "a"},
+      {"<a x=\"1\"y='2'/>", "a[x=1,y=2]"},
+      {"<a x=\"1\" y=2 z=\"3\"/>", "a[x=1]"},
+      {"<a x=\"1\" k'='v/>", "a[x=1]"},  // the value's quote never closes
+      {"<a disabled x=\"1\"/>", "a[disabled x=1]"},
+      {"<a =\"1\" b = 'c'/>", "a[b=c]"},
+      {"<a x=\"1\" x=\"2\"/>", "a[x=1,x=2]"},
+      {"<a title=\"x > y\" t='\"'>z</a>", "a[title=x > y,t=\"]{z}"},
+      {"<a x='/'/>", "a[x=/]"},
+      {"<a//>", "a"},
+      {"< a x='1'>t</ a >", "a[a x=1]{t}"},  // attribute text starts at the first white space
+      {"<a\tx='1'\n/>", "a[x=1]"},
+      {"<a\xC2\xA0x='1'/>", "a[x=1]"},  // a no-break space ends the name
+      {"<></>", ""},
+  };
+  for (const ParseCase& c : cases) {
+    SCOPED_TRACE(c.xml);
+    Result<XmlDocument> parsed = parse_xml(c.xml);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    EXPECT_EQ(sketch(parsed.value(), parsed.value().root), c.tree);
+  }
+}
+
+struct FailureCase {
+  std::string_view xml;
+  std::string_view message;
+};
+
+TEST(ParseXml, StopsAtTheFirstFault) {
+  const FailureCase cases[] = {
+      {"<a></b>", "closing </b> does not match open <a>"},
+      {"<a><!-- <b> --></a>", "closing </a> does not match open <b>"},
+      {"<x:a></ y:b >", "closing </b> does not match open <a>"},
+      {"</a>", "closing tag without opening"},
+      {"<a/></a>", "closing tag without opening"},
+      {"<a/><b/>", "more than one root element"},
+      {"<a></a><b>", "more than one root element"},
+      {"<a>", "unclosed elements"},
+      {"<a><b></b>", "unclosed elements"},
+      {"", "no root element"},
+      {"text only", "no root element"},
+      {"<?xml version='1.0'?><!-- x -->", "no root element"},
+      {"<a", "unterminated tag"},
+      {"<a t='>", "unterminated tag"},
+      {"<a/>  <", "unterminated tag"},
+      {"<a></a", "unterminated tag"},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.xml);
+    Result<XmlDocument> parsed = parse_xml(c.xml);
+    ASSERT_FALSE(parsed.ok());
+    EXPECT_EQ(parsed.error(), c.message);
+  }
+}
+
+struct EntityCase {
+  std::string_view written;
+  std::string_view decoded;
+};
+
+TEST(ParseXml, DecodesEachReferenceOnce) {
+  const EntityCase cases[] = {
+      {"&lt;&gt;&quot;&apos;&amp;", "<>\"'&"},
+      {"&amp;lt;", "&lt;"},
+      {"&amp;#60;", "&#60;"},
+      {"&amp;amp;", "&amp;"},
+      {"&#60;&#x3C;&#X3c;", "<<<"},
+      {"&#233;&#x1F600;", "\xC3\xA9\xF0\x9F\x98\x80"},
+      {"&#0;&#xD800;&#x110000;&#99999999999;", "&#0;&#xD800;&#x110000;&#99999999999;"},
+      {"&#;&#x;&#-1;&#+1;&#x 41;&#65", "&#;&#x;&#-1;&#+1;&#x 41;&#65"},
+      {"&nbsp;&LT;&lt &", "&nbsp;&LT;&lt &"},
+      {"a&&lt;b", "a&<b"},
+  };
+  for (const EntityCase& c : cases) {
+    SCOPED_TRACE(c.written);
+    const std::string xml = "<a t=\"" + std::string(c.written) + "\">" + std::string(c.written) + "</a>";
+    Result<XmlDocument> parsed = parse_xml(xml);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    const XmlDocument& document = parsed.value();
+    EXPECT_EQ(document[document.root].text, c.decoded);
+    EXPECT_EQ(*document.attribute(document.root, "t"), c.decoded);
+  }
+}
+
+TEST(ParseXml, NumbersNodesInStartTagOrder) {
+  Result<XmlDocument> parsed = parse_xml("<r a='1' b='2'><x c='3'><y/></x><z/></r>");
+  ASSERT_TRUE(parsed.ok());
+  const XmlDocument& document = parsed.value();
+  const char* names[] = {"r", "a", "b", "x", "c", "y", "z"};
+  ASSERT_EQ(document.nodes.size(), std::size(names));
+  for (NodeId id = 0; id < document.nodes.size(); ++id) {
+    EXPECT_EQ(document[id].name, names[id]);
+    EXPECT_EQ(document.rank_of(id), id);
+  }
+  EXPECT_TRUE(document[1].is_attribute);
+  EXPECT_EQ(document[4].parent, 3u);
+  EXPECT_EQ(document[5].parent, 3u);
+}
+
+}  // namespace
+}  // namespace tolvar
