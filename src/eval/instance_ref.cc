@@ -1,0 +1,55 @@
+// instance(id): an element of the evaluation document, or a host's table.
+#include "eval/instance_ref.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar {
+namespace {
+
+bool is_instance_with_id(const XmlDocument& document, NodeId node, std::string_view id) {
+  if (document[node].name != "instance") return false;
+  const std::string* own_id = document.attribute(node, "id");
+  return own_id != nullptr && *own_id == id;
+}
+
+// The first matching element in document order, stopping there.
+NodeId find_instance_element(const XmlDocument& document, std::string_view id) {
+  if (!document.has_root()) return kNoNode;
+  std::vector<NodeId> pending{document.root};
+  while (!pending.empty()) {
+    const NodeId at = pending.back();
+    pending.pop_back();
+    if (is_instance_with_id(document, at, id)) return at;
+    const std::vector<NodeId>& children = document[at].children;
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+  return kNoNode;
+}
+
+Result<std::string> instance_id(const Expr& argument, const EvalContext& context) {
+  if (argument.kind == ExprKind::Literal) return argument.text;
+  Result<Value> value = evaluate(argument, context);
+  if (!value.ok()) return value.failure();
+  return to_string(value.value(), context.document);
+}
+
+}  // namespace
+
+Result<NodeSet> resolve_instance(const Expr& call, const EvalContext& context) {
+  if (call.args.empty()) return fail("instance() needs an id");
+  Result<std::string> id = instance_id(call.args.front(), context);
+  if (!id.ok()) return id.failure();
+  const NodeId element = find_instance_element(context.document, id.value());
+  if (element != kNoNode) return NodeSet{{element}, nullptr};
+  const XmlDocument* table = context.host.lookup_table(id.value());
+  if (table == nullptr) {
+    return fail("instance('" + id.value() +
+                "') is not loaded — the form expects a secondary instance the evaluator was not given");
+  }
+  if (!table->has_root()) return NodeSet{{}, table};
+  return NodeSet{{table->root}, table};
+}
+
+}  // namespace tolvar

@@ -1,0 +1,85 @@
+// Location steps: axis, node test, predicates counted in axis order.
+#include "eval/steps.h"
+
+#include <utility>
+
+#include "eval/axes.h"
+
+namespace tolvar {
+namespace {
+
+using Nodes = std::vector<NodeId>;
+
+bool predicate_holds(const Value& value, std::size_t position) {
+  if (const double* number = std::get_if<double>(&value)) {
+    return *number == static_cast<double>(position);
+  }
+  return to_boolean(value);
+}
+
+Status apply_predicate(Nodes& nodes, const Expr& predicate, const EvalContext& context) {
+  const std::size_t size = nodes.size();
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < size; ++k) {
+    Result<Value> value = evaluate(predicate, context.with_node(nodes[k], k + 1, size));
+    if (!value.ok()) return value.failure();
+    if (predicate_holds(value.value(), k + 1)) nodes[kept++] = nodes[k];
+  }
+  nodes.resize(kept);
+  return Done{};
+}
+
+void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& document) {
+  if (test.any) return;
+  std::erase_if(candidates, [&](NodeId id) { return document[id].name != test.name; });
+}
+
+// One step from every node of the list; predicates see each node's own
+// candidates, so positions count per context node.
+Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
+  const XmlDocument& document = context.document;
+  Nodes out;
+  Nodes candidates;
+  for (NodeId node : nodes) {
+    candidates.clear();
+    append_axis(document, node, axis, candidates);
+    keep_passing(candidates, step.test, document);
+    Status kept = apply_predicates(candidates, step.predicates, context);
+    if (!kept.ok()) return kept;
+    out.insert(out.end(), candidates.begin(), candidates.end());
+  }
+  normalise(out, document);
+  nodes = std::move(out);
+  return Done{};
+}
+
+// "//name" with no predicates on either step reaches exactly the descendants
+// named `name`, in document order, without visiting every node's children.
+bool joins_as_descendant(const Step& step, const Step& next) {
+  return step.axis == Axis::DescendantOrSelf && step.test.any && step.predicates.empty() &&
+         next.axis == Axis::Child && next.predicates.empty();
+}
+
+}  // namespace
+
+Status apply_predicates(Nodes& nodes, std::span<const Expr> predicates,
+                        const EvalContext& context) {
+  for (const Expr& predicate : predicates) {
+    if (nodes.empty()) break;
+    Status kept = apply_predicate(nodes, predicate, context);
+    if (!kept.ok()) return kept;
+  }
+  return Done{};
+}
+
+Status apply_steps(Nodes& nodes, std::span<const Step> steps, const EvalContext& context) {
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const bool joined = i + 1 < steps.size() && joins_as_descendant(steps[i], steps[i + 1]);
+    if (joined) ++i;
+    Status stepped = apply_step(nodes, joined ? Axis::Descendant : steps[i].axis, steps[i], context);
+    if (!stepped.ok()) return stepped;
+  }
+  return Done{};
+}
+
+}  // namespace tolvar
