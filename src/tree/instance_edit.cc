@@ -201,13 +201,16 @@ std::string get_answer(const XmlDocument& instance, std::string_view path, const
 
 Status set_answer(XmlDocument& instance, std::string_view path, std::string_view value,
                   const Host& host) {
+  // Checked first: "/" alone selects the root, but names no answer.
+  if (path.find_first_not_of('/') == std::string_view::npos) {
+    return fail(quoted_path(path) + " names nothing");
+  }
   NodeId found = find_node(instance, path, host);
   if (found != kNoNode) {
     instance[found].text.assign(value);
     return Done{};
   }
   std::vector<std::string_view> pieces = path_pieces(path);
-  if (pieces.empty()) return fail(quoted_path(path) + " names nothing");
   for (std::string_view piece : pieces) {
     if (piece.find('[') != std::string_view::npos) {
       return fail(quoted_path(path) + " points at " + std::string(piece) +
