@@ -87,7 +87,10 @@ class Rewriter {
   // A backslash outside brackets. A trailing one is left for the engine to report.
   void copy_escape() {
     char letter = peek(1);
-    if (letter == 'Q') return copy_through(out_, "\\E");
+    if (letter == 'Q') {
+      copy_through(out_, "\\E");
+      return;
+    }
     if (const ClassEscape* escape = find_class_escape(letter)) {
       append_alone(out_, *escape);
     } else {

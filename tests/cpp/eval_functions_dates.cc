@@ -10,8 +10,8 @@
 namespace tolvar {
 namespace {
 
-using testing::run_text;
-using testing::TestHost;
+using function_testing::run_text;
+using function_testing::TestHost;
 
 struct DateCase {
   const char* expression;
@@ -22,7 +22,7 @@ class DateFunctionTest : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(DateFunctionTest, GivesTextOrMessage) {
   TestHost host;
-  XmlDocument document = testing::document_of("<data/>");
+  XmlDocument document = function_testing::document_of("<data/>");
   EXPECT_EQ(run_text(GetParam().expression, host, document), GetParam().expected)
       << GetParam().expression;
 }

@@ -12,7 +12,7 @@
 #include "parser/expr.h"
 #include "tree/document.h"
 
-namespace tolvar::testing {
+namespace tolvar::function_testing {
 
 // A host with choice labels and tables; counts the label questions it is asked.
 class TestHost : public Host {
@@ -54,4 +54,4 @@ inline std::string run_text(std::string_view expression, const Host& host,
   return to_string(value.value(), document);
 }
 
-}  // namespace tolvar::testing
+}  // namespace tolvar::function_testing

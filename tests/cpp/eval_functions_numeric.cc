@@ -10,7 +10,7 @@
 namespace tolvar {
 namespace {
 
-using testing::TestHost;
+using function_testing::TestHost;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -31,8 +31,9 @@ class NumericFunctionTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(NumericFunctionTest, GivesNumber) {
   TestHost host;
-  XmlDocument document = testing::document_of("<data><geo>0 0; 0 1</geo><geo>5 5</geo></data>");
-  Result<Value> value = testing::run(GetParam().expression, host, document);
+  XmlDocument document =
+      function_testing::document_of("<data><geo>0 0; 0 1</geo><geo>5 5</geo></data>");
+  Result<Value> value = function_testing::run(GetParam().expression, host, document);
   ASSERT_TRUE(value.ok()) << GetParam().expression << ": " << value.error();
   const double* number = std::get_if<double>(&value.value());
   ASSERT_NE(number, nullptr) << GetParam().expression;
@@ -80,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Geo, MissingArgumentIsNamed) {
   TestHost host;
-  XmlDocument document = testing::document_of("<data/>");
-  EXPECT_EQ(testing::run_text("distance()", host, document),
+  XmlDocument document = function_testing::document_of("<data/>");
+  EXPECT_EQ(function_testing::run_text("distance()", host, document),
             "error: distance() needs an argument in position 1");
 }
 

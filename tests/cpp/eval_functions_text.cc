@@ -11,8 +11,8 @@
 namespace tolvar {
 namespace {
 
-using testing::run_text;
-using testing::TestHost;
+using function_testing::run_text;
+using function_testing::TestHost;
 
 struct TextCase {
   const char* expression;
@@ -25,11 +25,11 @@ constexpr const char* kData =
 TestHost host_with_tables() {
   TestHost host;
   host.labels[{"a", "/data/q"}] = "Apple";
-  host.tables.emplace("fruits", testing::document_of(
+  host.tables.emplace("fruits", function_testing::document_of(
                                     "<root><item><name>apple</name><price>3</price></item>"
                                     "<item><price>0</price></item>"
                                     "<item><name>pear</name><price>5</price></item></root>"));
-  host.tables.emplace("wrapped", testing::document_of(
+  host.tables.emplace("wrapped", function_testing::document_of(
                                      "<root><rows><item><name>fig</name><price>9</price></item>"
                                      "</rows></root>"));
   host.tables.emplace("empty", XmlDocument{});
@@ -40,7 +40,7 @@ class TextFunctionTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextFunctionTest, GivesTextOrMessage) {
   TestHost host = host_with_tables();
-  XmlDocument document = testing::document_of(kData);
+  XmlDocument document = function_testing::document_of(kData);
   EXPECT_EQ(run_text(GetParam().expression, host, document), GetParam().expected)
       << GetParam().expression;
 }
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ChoiceName, EmptyValueAsksNothing) {
   TestHost host;
-  XmlDocument document = testing::document_of(kData);
+  XmlDocument document = function_testing::document_of(kData);
   EXPECT_EQ(run_text("jr:choice-name(' ', nosuchfn())", host, document), "");
   EXPECT_EQ(host.label_asks, 0);
 }
