@@ -35,10 +35,9 @@ Siblings earlier_siblings_end(const XmlDocument& document, NodeId node, const No
   return find_among_siblings(document, node, siblings);
 }
 
+// The children of the node's parent; only for a node that has a parent.
 const Nodes& siblings_of(const XmlDocument& document, NodeId node) {
-  static const Nodes kNone;
-  const NodeId parent = document[node].parent;
-  return parent == kNoNode ? kNone : document[parent].children;
+  return document[document[node].parent].children;
 }
 
 void child_axis(const XmlDocument& document, NodeId node, Nodes& out) {
@@ -101,12 +100,14 @@ void preceding_axis(const XmlDocument& document, NodeId node, Nodes& out) {
 }
 
 void following_sibling_axis(const XmlDocument& document, NodeId node, Nodes& out) {
+  if (document[node].parent == kNoNode) return;
   const Nodes& siblings = siblings_of(document, node);
   const Siblings at = find_among_siblings(document, node, siblings);
   if (at != siblings.end()) out.insert(out.end(), std::next(at), siblings.end());
 }
 
 void preceding_sibling_axis(const XmlDocument& document, NodeId node, Nodes& out) {
+  if (document[node].parent == kNoNode) return;
   const Nodes& siblings = siblings_of(document, node);
   const Siblings at = find_among_siblings(document, node, siblings);
   if (at != siblings.end()) out.insert(out.end(), siblings.begin(), at);
@@ -116,9 +117,12 @@ using AxisWalker = void (*)(const XmlDocument&, NodeId, Nodes&);
 
 // Indexed by Axis, in the order of its enumerators.
 constexpr std::array<AxisWalker, 12> kAxisWalkers = {
-    child_axis,      parent_axis,           self_axis,      descendant_axis,
-    descendant_or_self_axis, ancestor_axis, ancestor_or_self_axis, attribute_axis,
-    following_axis,  following_sibling_axis, preceding_axis, preceding_sibling_axis,
+    child_axis,          parent_axis,
+    self_axis,           descendant_axis,
+    descendant_or_self_axis, ancestor_axis,
+    ancestor_or_self_axis,   attribute_axis,
+    following_axis,      following_sibling_axis,
+    preceding_axis,      preceding_sibling_axis,
 };
 static_assert(static_cast<std::size_t>(Axis::PrecedingSibling) + 1 == kAxisWalkers.size());
 
