@@ -9,22 +9,14 @@
 #include "eval/context.h"
 #include "tree/document.h"
 #include "tree/instance_edit.h"
+#include "rules_instance_support.h"
 
 namespace tolvar {
 namespace {
 
-const BareHost kHost("2024-01-01", "2024-01-01T00:00:00.000Z");
-
-XmlDocument parse(std::string_view text) {
-  Result<XmlDocument> document = parse_xml(text);
-  EXPECT_TRUE(document.ok()) << text;
-  return document.ok() ? std::move(document).value() : XmlDocument{};
-}
-
-// The tree as written, without the declaration.
-std::string tree_of(const XmlDocument& document) {
-  return write_xml(document).substr(std::string_view("<?xml version='1.0' ?>").size());
-}
+using testing::parse;
+using testing::tree_of;
+const Host& kHost = testing::kEditHost;
 
 constexpr std::string_view kAnswers =
     "<data><q>5</q><g><r>x</r></g><rep><v>1</v></rep><rep><v>2</v></rep></data>";
@@ -46,8 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GetCase{"/data/q", "5"}, GetCase{"/q", "5"}, GetCase{"q", "5"},
                       GetCase{"/data/missing", ""}, GetCase{"/data/rep[2]/v", "2"},
                       GetCase{"/data/rep/v", "1"}, GetCase{"/data/g", "x"},
-                      GetCase{"/data/rep[last()]/v", "2"}, GetCase{"concat('a'", ""},
-                      GetCase{"'a literal'", ""}, GetCase{"", ""}));
+                      GetCase{"concat('a'", ""}, GetCase{"'a literal'", ""}));
 
 TEST(FindNode, NamesNothingWithoutARoot) {
   EXPECT_EQ(find_node(XmlDocument{}, "/data/q", kHost), kNoNode);
@@ -79,12 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
     Writes, SetAnswer,
     ::testing::Values(
         SetCase{"<data><q>1</q></data>", "/data/q", "7", "<data><q>7</q></data>"},
-        SetCase{"<data><q>1</q></data>", "q", "7", "<data><q>7</q></data>"},
         SetCase{"<data><q/></data>", "/data/new/leaf", "v",
                 "<data><q/><new><leaf>v</leaf></new></data>"},
         SetCase{"<data><q/></data>", "/new/leaf", "v", "<data><q/><new><leaf>v</leaf></new></data>"},
         SetCase{"<data><g><a/></g></data>", "/data/g/b", "v", "<data><g><a/><b>v</b></g></data>"},
-        SetCase{"<data/>", "/data/a/b/c", "", "<data><a><b><c/></b></a></data>"},
         // A group keeps its children; only its own text changes.
         SetCase{"<data><g><a>1</a></g></data>", "/data/g", "t", "<data><g><a>1</a></g></data>"},
         // Pieces that pass are created exactly as written.
@@ -109,8 +98,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "'/data/bad group/q' cannot be created — bad group is not an XML element name"},
         SetCase{"<data/>", "/data/../q", "1",
                 "'/data/../q' cannot be created — .. is not an XML element name"},
-        SetCase{"<data/>", "/data/1st", "1",
-                "'/data/1st' cannot be created — 1st is not an XML element name"},
         SetCase{"<data/>", "/data/a:b:c", "1",
                 "'/data/a:b:c' cannot be created — a:b:c is not an XML element name"},
         SetCase{"<data/>", "/data/a:", "1",
@@ -122,14 +109,6 @@ TEST(SetAnswer, RefusesAnInstanceWithoutRootAfterThePieceChecks) {
   EXPECT_EQ(set_answer(empty, "/data/rep[1]/q", "1", kHost).error(),
             "'/data/rep[1]/q' points at rep[1], which does not exist — add the row first with "
             "add_row()");
-}
-
-TEST(SetAnswer, CreatedNodesAreFoundAtOnce) {
-  XmlDocument instance = parse("<data/>");
-  ASSERT_TRUE(set_answer(instance, "/data/g/q", "yes", kHost).ok());
-  EXPECT_EQ(get_answer(instance, "/data/g/q", kHost), "yes");
-  ASSERT_TRUE(set_answer(instance, "/data/g/q", "no", kHost).ok());
-  EXPECT_EQ(tree_of(instance), "<data><g><q>no</q></g></data>");
 }
 
 // A form-like instance: a template row, a real row and a sibling after them.

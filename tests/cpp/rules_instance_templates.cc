@@ -8,21 +8,14 @@
 #include "eval/context.h"
 #include "tree/document.h"
 #include "tree/instance_edit.h"
+#include "rules_instance_support.h"
 
 namespace tolvar {
 namespace {
 
-const BareHost kHost("2024-01-01", "2024-01-01T00:00:00.000Z");
-
-XmlDocument parse(std::string_view text) {
-  Result<XmlDocument> document = parse_xml(text);
-  EXPECT_TRUE(document.ok()) << text;
-  return document.ok() ? std::move(document).value() : XmlDocument{};
-}
-
-std::string tree_of(const XmlDocument& document) {
-  return write_xml(document).substr(std::string_view("<?xml version='1.0' ?>").size());
-}
+using testing::parse;
+using testing::tree_of;
+const Host& kHost = testing::kEditHost;
 
 struct ExtractCase {
   std::string_view instance;
