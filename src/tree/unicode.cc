@@ -91,6 +91,21 @@ void append_escaped(std::string& out, char32_t c) {
   out += '}';
 }
 
+// Length of the last character when it is White_Space, 0 otherwise. A
+// malformed tail decodes as U+FFFD, which is not White_Space.
+std::size_t trailing_white_length(std::string_view text) {
+  const auto last_byte = static_cast<unsigned char>(text.back());
+  if (last_byte < 0x80) return is_ascii_white(last_byte) ? 1 : 0;
+  std::size_t start = text.size() - 1;
+  while (start > 0 && text.size() - start < 4 &&
+         is_continuation(static_cast<unsigned char>(text[start]))) {
+    --start;
+  }
+  std::size_t end = start;
+  const char32_t last = decode_utf8(text, end);
+  return end == text.size() && is_white_space(last) ? text.size() - start : 0;
+}
+
 }  // namespace
 
 bool is_white_space(char32_t c) {
@@ -193,19 +208,8 @@ std::size_t find_white(std::string_view text, std::size_t pos) {
 
 std::string_view trim_white(std::string_view text) {
   text.remove_prefix(skip_white(text));
-  while (!text.empty()) {
-    // Step back to the lead byte of the last character; a malformed tail
-    // decodes as U+FFFD, which is not white space, and ends the trim.
-    std::size_t start = text.size() - 1;
-    while (start > 0 && text.size() - start < 4 &&
-           is_continuation(static_cast<unsigned char>(text[start]))) {
-      --start;
-    }
-    std::size_t end = start;
-    const char32_t last = decode_utf8(text, end);
-    if (end != text.size() || !is_white_space(last)) break;
-    text.remove_suffix(text.size() - start);
-  }
+  std::size_t length;
+  while (!text.empty() && (length = trailing_white_length(text)) != 0) text.remove_suffix(length);
   return text;
 }
 

@@ -1,8 +1,14 @@
 // The lenient XML reader: one forward scan with an explicit stack of open
 // elements. Declarations, comments and the like are never parsed; their "<"
 // is skipped and their text falls through as ignored text.
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -101,13 +107,41 @@ std::size_t find_tag_end(std::string_view text, std::size_t from) {
   return kNotFound;
 }
 
+std::size_t count_byte(std::string_view text, char byte) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), byte));
+}
+
+// A large arena is touched page by page as nodes are added; on Linux, asking
+// for huge pages spares most of those page faults, which otherwise cost more
+// than the scan. Elsewhere (or when refused) this changes nothing.
+void advise_huge_pages(std::vector<XmlNode>& nodes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(nodes.data());
+  const std::uintptr_t end = begin + nodes.capacity() * sizeof(XmlNode);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = end & ~(kHugePage - 1);
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)nodes;
+#endif
+}
+
+struct PendingAttribute {
+  std::string_view name;
+  std::string_view value;
+};
+
+// Child and attribute lists are built at their final size (children when
+// their element closes, attributes once the tag is read): on large
+// documents, growing them one by one costs more than the scan itself.
 class XmlReader {
  public:
   explicit XmlReader(std::string_view text) : text_(text) {
-    // Most forms and instances hold well under one node per 32 bytes; the
-    // arena grows past this when they do not.
-    document_.nodes.reserve(text.size() / 32 + 8);
-    open_.reserve(64);
+    // Every node needs a "<" or an "=", so this never reallocates; the
+    // capacity beyond the real count is never touched.
+    document_.nodes.reserve(count_byte(text, '<') + count_byte(text, '='));
+    advise_huge_pages(document_.nodes);
   }
 
   Status read() {
@@ -128,24 +162,34 @@ class XmlReader {
     }
     if (!open_.empty()) return fail("unclosed elements");
     if (!document_.has_root()) return fail("no root element");
-    document_.renumber();
+    // Ids follow start tags, each element followed by its attributes: that
+    // is document order already.
+    document_.rank.resize(document_.nodes.size());
+    std::iota(document_.rank.begin(), document_.rank.end(), std::size_t{0});
     return Done{};
   }
 
   XmlDocument take_document() { return std::move(document_); }
 
  private:
+  struct OpenElement {
+    NodeId id;
+    std::size_t first_child;  // where its children start in children_
+  };
+
   Status close_element(std::string_view rest) {
     if (open_.empty()) return fail("closing tag without opening");
-    const NodeId element = open_.back();
+    const OpenElement element = open_.back();
     open_.pop_back();
+    XmlNode& node = document_[element.id];
+    node.children.assign(children_.begin() + element.first_child, children_.end());
+    children_.resize(element.first_child);
     const std::string_view closing = local_name(trim_white(rest));
-    const std::string& open = document_[element].name;
-    if (closing == open) return Done{};
+    if (closing == node.name) return Done{};
     std::string message = "closing </";
     message += closing;
     message += "> does not match open <";
-    message += open;
+    message += node.name;
     message += '>';
     return fail(std::move(message));
   }
@@ -160,22 +204,34 @@ class XmlReader {
     const std::size_t name_end = name_start == 0 ? first_white : find_white(content, name_start);
     const NodeId element = document_.new_element(
         std::string(local_name(content.substr(name_start, name_end - name_start))), std::string());
-    read_attributes(element, content.substr(first_white));
+    add_attributes(element, content.substr(first_white));
     if (open_.empty()) {
       if (document_.has_root()) return fail("more than one root element");
       document_.root = element;
     } else {
-      document_.append_child(open_.back(), element);
+      document_[element].parent = open_.back().id;
+      children_.push_back(element);
     }
     if (self_closing) return Done{};
     pos = capture_text(element, pos);
-    open_.push_back(element);
+    open_.push_back({element, children_.size()});
     return Done{};
+  }
+
+  void add_attributes(NodeId element, std::string_view text) {
+    read_attributes(text);
+    if (attributes_.empty()) return;
+    document_[element].attributes.reserve(attributes_.size());
+    for (const PendingAttribute& attribute : attributes_) {
+      document_.add_attribute(element, std::string(local_name(attribute.name)),
+                              decode_entities(attribute.value));
+    }
   }
 
   // Malformed attribute text ends the list quietly: the attribute at fault
   // and every later one in the tag are dropped.
-  void read_attributes(NodeId element, std::string_view rest) {
+  void read_attributes(std::string_view rest) {
+    attributes_.clear();
     std::size_t equals;
     while ((equals = rest.find('=')) != kNotFound) {
       const std::string_view name = trim_white(rest.substr(0, equals));
@@ -186,8 +242,7 @@ class XmlReader {
       const std::size_t close_quote = rest.find(quote, open_quote + 1);
       if (close_quote == kNotFound) return;
       if (!name.empty()) {
-        const std::string_view value = rest.substr(open_quote + 1, close_quote - open_quote - 1);
-        document_.add_attribute(element, std::string(local_name(name)), decode_entities(value));
+        attributes_.push_back({name, rest.substr(open_quote + 1, close_quote - open_quote - 1)});
       }
       rest.remove_prefix(close_quote + 1);
     }
@@ -205,7 +260,9 @@ class XmlReader {
 
   std::string_view text_;
   XmlDocument document_;
-  std::vector<NodeId> open_;
+  std::vector<OpenElement> open_;
+  std::vector<NodeId> children_;  // children of the open elements, innermost last
+  std::vector<PendingAttribute> attributes_;  // of the tag being read
 };
 
 }  // namespace

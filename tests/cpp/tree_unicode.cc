@@ -74,6 +74,7 @@ TEST(WhiteSpace, TrimAndSplitUseTheUnicodeProperty) {
   const WhiteCase cases[] = {
       {"  a b  ", "a b", {"a", "b"}},
       {"\xC2\xA0x\xE3\x80\x80", "x", {"x"}},            // U+00A0 and U+3000
+      {"x \xC2\xA0 \xE2\x80\xA9\t", "x", {"x"}},         // mixed ASCII and U+00A0, U+2029
       {"a\xE2\x80\x83" "b", "a\xE2\x80\x83" "b", {"a", "b"}},  // U+2003 between
       {"\xE2\x80\x8Bx\xE2\x80\x8B", "\xE2\x80\x8Bx\xE2\x80\x8B", {"\xE2\x80\x8Bx\xE2\x80\x8B"}},
       {" \xC2\x85 ", "", {}},  // U+0085

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tree/document.h"
+
+namespace tolvar {
+namespace {
+
+XmlDocument parsed(std::string_view xml) {
+  Result<XmlDocument> result = parse_xml(xml);
+  EXPECT_TRUE(result.ok()) << result.error();
+  return result.ok() ? std::move(result).value() : XmlDocument{};
+}
+
+// Every element's path, in pre-order.
+std::vector<std::string> all_paths(const XmlDocument& document) {
+  std::vector<std::string> paths{document.node_path(document.root)};
+  for (NodeId id : document.descendants(document.root)) paths.push_back(document.node_path(id));
+  return paths;
+}
+
+struct PathCase {
+  std::string_view xml;
+  std::vector<std::string> paths;
+};
+
+TEST(NodePath, IndexesOnlySameNamedSiblings) {
+  const PathCase cases[] = {
+      {"<data/>", {"/data"}},
+      {"<root><item/><item/><note/></root>", {"/root", "/root/item[1]", "/root/item[2]", "/root/note"}},
+      {"<data><rep><q/></rep><x/><rep><q/><q/></rep></data>",
+       {"/data", "/data/rep[1]", "/data/rep[1]/q", "/data/x", "/data/rep[2]", "/data/rep[2]/q[1]",
+        "/data/rep[2]/q[2]"}},
+      {"<a:data><b:g/><c:g/></a:data>", {"/data", "/data/g[1]", "/data/g[2]"}},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(c.xml);
+    EXPECT_EQ(all_paths(parsed(c.xml)), c.paths);
+  }
+}
+
+TEST(StringValue, JoinsOwnTextAndDescendantTextsInPreOrder) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"<a>x</a>", "x"},
+      {"<a>1<b>2<c>3</c></b><d>4</d></a>", "1234"},
+      {"<a x='attr'><b/></a>", ""},
+  };
+  for (const auto& [xml, value] : cases) {
+    const XmlDocument document = parsed(xml);
+    EXPECT_EQ(document.string_value(document.root), value);
+  }
+  const XmlDocument document = parsed("<a x='attr'/>");
+  EXPECT_EQ(document.string_value(document[document.root].attributes[0]), "attr");
+}
+
+TEST(Renumber, RanksElementThenAttributesThenChildrenAndSkipsDetachedNodes) {
+  XmlDocument document = parsed("<r><a/><b k='v'><c/></b></r>");
+  const NodeId a = document.child_named(document.root, "a");
+  const NodeId b = document.child_named(document.root, "b");
+  document.detach(a);
+  document.append_child(document.root, document.new_element("z", ""));
+  document.renumber();
+  std::vector<std::string> ranked(document.nodes.size());
+  for (NodeId id = 0; id < document.nodes.size(); ++id) {
+    if (document.rank_of(id) != kNoRank) ranked[document.rank_of(id)] = document[id].name;
+  }
+  EXPECT_EQ(ranked, (std::vector<std::string>{"r", "b", "k", "c", "z", ""}));
+  EXPECT_EQ(document.rank_of(a), kNoRank);
+  EXPECT_EQ(document[a].parent, kNoNode);
+  EXPECT_EQ(document.node_path(b), "/r/b");
+}
+
+TEST(Detach, RemovesEveryOccurrenceAndLeavesTheArenaAlone) {
+  XmlDocument document = parsed("<r><a/></r>");
+  const NodeId a = document[document.root].children[0];
+  document.append_child(document.root, a);
+  const std::size_t size = document.nodes.size();
+  document.detach(a);
+  EXPECT_TRUE(document[document.root].children.empty());
+  EXPECT_EQ(document.nodes.size(), size);
+}
+
+TEST(InsertChildAfter, PlacesTheChildRightAfterItsSibling) {
+  XmlDocument document = parsed("<r><a/><c/></r>");
+  const NodeId b = document.new_element("b", "");
+  document.insert_child_after(document.root, document.child_named(document.root, "a"), b);
+  document.renumber();
+  EXPECT_EQ(all_paths(document), (std::vector<std::string>{"/r", "/r/a", "/r/b", "/r/c"}));
+  EXPECT_EQ(document[b].parent, document.root);
+}
+
+TEST(CopyFrom, CopiesASubtreeIntoTheSameOrAnotherDocument) {
+  const XmlDocument source = parsed("<r><row n='1'><q>x</q><q>y</q></row></r>");
+  const NodeId row = source[source.root].children[0];
+  XmlDocument target = parsed("<model/>");
+  target.append_child(target.root, target.copy_from(source, row));
+  target.renumber();
+  EXPECT_EQ(write_xml(target), "<?xml version='1.0' ?><model><row n=\"1\"><q>x</q><q>y</q></row></model>");
+
+  XmlDocument same = parsed("<r><row><q>x</q></row></r>");
+  const NodeId copy = same.copy_from(same, same[same.root].children[0]);
+  EXPECT_EQ(same[copy].parent, kNoNode);
+  same.append_child(same.root, copy);
+  same.renumber();
+  EXPECT_EQ(write_xml(same), "<?xml version='1.0' ?><r><row><q>x</q></row><row><q>x</q></row></r>");
+}
+
+TEST(DeepNesting, ParsesWalksWritesAndCopiesWithoutRecursion) {
+  constexpr std::size_t kDepth = 100000;
+  std::string xml;
+  for (std::size_t i = 0; i < kDepth; ++i) xml += "<e>";
+  xml += "x";
+  for (std::size_t i = 0; i < kDepth; ++i) xml += "</e>";
+  Result<XmlDocument> result = parse_xml(xml);
+  ASSERT_TRUE(result.ok()) << result.error();
+  XmlDocument& document = result.value();
+  const std::vector<NodeId> below = document.descendants(document.root);
+  ASSERT_EQ(below.size(), kDepth - 1);
+  EXPECT_EQ(document.string_value(document.root), "x");
+  EXPECT_EQ(document.node_path(below.back()).size(), 2 * kDepth);
+  EXPECT_EQ(document.rank_of(below.back()), kDepth - 1);
+
+  XmlDocument copy;
+  copy.root = copy.copy_from(document, document.root);
+  copy.renumber();
+  EXPECT_EQ(write_xml(copy), "<?xml version='1.0' ?>" + xml);
+}
+
+}  // namespace
+}  // namespace tolvar
