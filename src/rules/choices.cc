@@ -58,7 +58,8 @@ std::optional<std::vector<Choice>> list_choices(const FormSession& session,
   const XmlDocument& items_document = nodes->document != nullptr ? *nodes->document : model;
   for (NodeId item : nodes->ids) {
     NodeId value_node = items_document.child_named(item, value_name);
-    std::string value = value_node == kNoNode ? std::string() : items_document.string_value(value_node);
+    std::string value =
+        value_node == kNoNode ? std::string() : items_document.string_value(value_node);
     if (is_blank(value)) continue;
     std::string label =
         label_name ? resolve_label(form, *label_name, items_document, item) : value;

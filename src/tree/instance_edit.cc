@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <span>
+#include <utility>
 #include <variant>
 
 #include "parser/expr.h"
@@ -46,7 +47,8 @@ std::size_t length_without_index(std::string_view piece) {
   std::size_t open = piece.rfind('[');
   if (open == std::string_view::npos || open + 2 >= piece.size()) return piece.size();
   std::string_view digits = piece.substr(open + 1, piece.size() - open - 2);
-  bool numeric = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+  bool numeric =
+      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
   return numeric ? open : piece.size();
 }
 
@@ -141,6 +143,34 @@ bool is_element_name(std::string_view text) {
   return is_ncname(text.substr(0, colon)) && is_ncname(text.substr(colon + 1));
 }
 
+// Follows the group pieces (all but the last) down from the root while
+// they exist; returns where that ends and the pieces still to create.
+std::pair<NodeId, std::span<const std::string_view>> deepest_existing_group(
+    const XmlDocument& instance, std::span<const std::string_view> names) {
+  NodeId parent = instance.root;
+  std::size_t depth = 0;
+  for (; depth + 1 < names.size(); ++depth) {
+    NodeId group = instance.child_named(parent, names[depth]);
+    if (group == kNoNode) break;
+    parent = group;
+  }
+  return {parent, names.subspan(depth)};
+}
+
+// Appends the groups under `parent`, one inside the other, and the leaf
+// holding the value inside the last of them.
+void create_chain(XmlDocument& instance, NodeId parent, std::span<const std::string_view> names,
+                  std::string_view value) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    bool leaf = i + 1 == names.size();
+    NodeId element =
+        instance.new_element(std::string(names[i]), leaf ? std::string(value) : std::string());
+    instance.append_child(parent, element);
+    parent = element;
+  }
+  instance.renumber();
+}
+
 // The element rows of `path` hang under: the root for "/name", otherwise
 // what the text before the last "/" names.
 NodeId row_parent(const XmlDocument& instance, std::string_view path, const Host& host) {
@@ -221,28 +251,15 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
   std::span<const std::string_view> names(pieces);
   if (names.size() >= 2 && names.front() == instance[instance.root].name) names = names.subspan(1);
 
-  // Walk the groups that exist; from the first missing one on, every piece
-  // is created, and all of them are checked before anything changes.
-  NodeId parent = instance.root;
-  std::size_t first_new = 0;
-  for (; first_new + 1 < names.size(); ++first_new) {
-    NodeId group = instance.child_named(parent, names[first_new]);
-    if (group == kNoNode) break;
-    parent = group;
-  }
-  for (std::size_t i = first_new; i < names.size(); ++i) {
-    if (!is_element_name(names[i])) {
-      return fail(quoted_path(path) + " cannot be created — " + std::string(names[i]) +
+  // Every piece to be created is checked before anything changes.
+  auto [parent, missing] = deepest_existing_group(instance, names);
+  for (std::string_view name : missing) {
+    if (!is_element_name(name)) {
+      return fail(quoted_path(path) + " cannot be created — " + std::string(name) +
                   " is not an XML element name");
     }
   }
-  for (std::size_t i = first_new; i + 1 < names.size(); ++i) {
-    NodeId group = instance.new_element(std::string(names[i]), std::string());
-    instance.append_child(parent, group);
-    parent = group;
-  }
-  instance.append_child(parent, instance.new_element(std::string(names.back()), std::string(value)));
-  instance.renumber();
+  create_chain(instance, parent, missing, value);
   return Done{};
 }
 
