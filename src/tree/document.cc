@@ -24,17 +24,36 @@ struct PathSegment {
   std::size_t position;
 };
 
+// Stops scanning the siblings as soon as the answer is known: a node after
+// its first same-named sibling is indexed; the first one is indexed only
+// when another follows.
 PathSegment path_segment(const XmlDocument& document, NodeId id) {
   const XmlNode& node = document[id];
   if (node.parent == kNoNode || node.is_attribute) return {node.name, 0};
-  std::size_t same_named = 0;
   std::size_t position = 0;
+  bool seen_self = false;
   for (NodeId sibling : document[node.parent].children) {
     if (document[sibling].name != node.name) continue;
-    ++same_named;
-    if (sibling == id) position = same_named;
+    if (seen_self) return {node.name, 1};
+    ++position;
+    if (sibling != id) continue;
+    if (position > 1) return {node.name, position};
+    seen_self = true;
   }
-  return {node.name, same_named > 1 ? position : 0};
+  return {node.name, 0};
+}
+
+// Number of nodes (elements and attributes) in the subtree of an element.
+std::size_t subtree_size(const XmlDocument& document, NodeId node) {
+  std::size_t size = 0;
+  std::vector<NodeId> stack{node};
+  while (!stack.empty()) {
+    const XmlNode& element = document[stack.back()];
+    stack.pop_back();
+    size += 1 + element.attributes.size();
+    stack.insert(stack.end(), element.children.begin(), element.children.end());
+  }
+  return size;
 }
 
 }  // namespace
@@ -97,15 +116,16 @@ void XmlDocument::renumber() {
 }
 
 NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
-  // Pairs of (source node, parent of its copy). Everything is addressed by
-  // id, never by reference: when source is this document, every new node
-  // may move the arena.
+  nodes.reserve(nodes.size() + subtree_size(source, node));
+  // Pairs of (source node, parent of its copy). Source nodes are addressed
+  // by id, never held by reference, as source may be this very arena.
   std::vector<std::pair<NodeId, NodeId>> stack{{node, kNoNode}};
   NodeId top = kNoNode;
   while (!stack.empty()) {
     const auto [original, parent] = stack.back();
     stack.pop_back();
     const NodeId copy = new_element(source[original].name, source[original].text);
+    nodes[copy].attributes.reserve(source[original].attributes.size());
     for (std::size_t i = 0; i < source[original].attributes.size(); ++i) {
       const NodeId attribute = source[original].attributes[i];
       add_attribute(copy, source[attribute].name, source[attribute].text);
@@ -116,6 +136,7 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
       append_child(parent, copy);
     }
     const std::vector<NodeId>& children = source[original].children;
+    nodes[copy].children.reserve(children.size());
     for (auto child = children.rbegin(); child != children.rend(); ++child) {
       stack.emplace_back(*child, copy);
     }

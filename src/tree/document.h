@@ -42,10 +42,12 @@ class XmlDocument {
   NodeId new_element(std::string name, std::string text);
   // Sets child's parent and appends it to parent's children.
   void append_child(NodeId parent, NodeId child);
-  // Inserts child into parent's children right after `after`.
+  // Inserts child into parent's children right after `after` (at the end
+  // when `after` is not one of them).
   void insert_child_after(NodeId parent, NodeId after, NodeId child);
   NodeId add_attribute(NodeId element, std::string name, std::string value);
-  // Removes the node from its parent's children; it stays in the arena.
+  // Removes the node from its parent's children (an attribute from its
+  // element's attributes) and clears its parent; it stays in the arena.
   void detach(NodeId node);
   // Rebuilds rank from the root: pre-order, an element, its attributes,
   // then each child's subtree. Call after any change of structure.
@@ -60,7 +62,7 @@ class XmlDocument {
   // Own text followed by the text of every descendant element in pre-order.
   std::string string_value(NodeId node) const;
   void append_string_value(NodeId node, std::string& out) const;
-  // Canonical path such as /data/rep[2]/q.
+  // Canonical path such as /data/rep[2]/q; an attribute adds its bare name.
   std::string node_path(NodeId node) const;
   // First child element named `name`, or kNoNode.
   NodeId child_named(NodeId node, std::string_view name) const;

@@ -40,6 +40,9 @@ TEST(NodePath, IndexesOnlySameNamedSiblings) {
     SCOPED_TRACE(c.xml);
     EXPECT_EQ(all_paths(parsed(c.xml)), c.paths);
   }
+  const XmlDocument document = parsed("<data><q/><q k='v'/></data>");
+  const NodeId second = document[document.root].children[1];
+  EXPECT_EQ(document.node_path(document[second].attributes[0]), "/data/q[2]/k");
 }
 
 TEST(StringValue, JoinsOwnTextAndDescendantTextsInPreOrder) {
@@ -81,6 +84,15 @@ TEST(Detach, RemovesEveryOccurrenceAndLeavesTheArenaAlone) {
   document.detach(a);
   EXPECT_TRUE(document[document.root].children.empty());
   EXPECT_EQ(document.nodes.size(), size);
+}
+
+TEST(Detach, TakesAnAttributeOffItsElement) {
+  XmlDocument document = parsed("<r a='1' b='2'/>");
+  const NodeId a = document[document.root].attributes[0];
+  document.detach(a);
+  EXPECT_EQ(document[a].parent, kNoNode);
+  EXPECT_EQ(document.attribute(document.root, "a"), nullptr);
+  EXPECT_EQ(*document.attribute(document.root, "b"), "2");
 }
 
 TEST(InsertChildAfter, PlacesTheChildRightAfterItsSibling) {
