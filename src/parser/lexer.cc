@@ -83,7 +83,9 @@ Result<double> number_value(std::string_view digits) {
 
 class Lexer {
  public:
-  explicit Lexer(std::string_view text) : text_(text) {}
+  // Tokens average well over two bytes of text each, so one reservation
+  // usually covers the whole list.
+  explicit Lexer(std::string_view text) : text_(text) { tokens_.reserve(text.size() / 2 + 1); }
 
   Result<std::vector<Token>> run() {
     while (pos_ < text_.size()) {
@@ -111,7 +113,7 @@ class Lexer {
     if (is_digit(c)) return lex_number(run_end(next, true));
     if (c == '.' && is_digit_at(text_, next)) return lex_number(run_end(next, false));
     for (const Punctuation& punctuation : kPunctuation) {
-      if (text_.substr(pos_).starts_with(punctuation.text)) {
+      if (starts_here(punctuation.text)) {
         push(punctuation.kind, {}, pos_ + punctuation.text.size());
         return Done{};
       }
@@ -135,6 +137,13 @@ class Lexer {
     }
     push(TokenKind::Literal, text_.substr(pos_ + 1, close - pos_ - 1), close + 1);
     return Done{};
+  }
+
+  // Punctuation is one or two ASCII characters; comparing them directly
+  // keeps the table scan cheap.
+  bool starts_here(std::string_view piece) const {
+    if (text_[pos_] != piece[0]) return false;
+    return piece.size() == 1 || (pos_ + 1 < text_.size() && text_[pos_ + 1] == piece[1]);
   }
 
   // End of the digits from pos, and of dots too with `dots`.

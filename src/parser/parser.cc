@@ -1,9 +1,17 @@
 // Recursive descent over the token list, one cursor, by operator precedence.
 //
-// Every subtree is built together with its depth so that a tree deeper than
-// kMaxExpressionDepth is refused as soon as it would form; together with the
-// limit on bracketed nesting this bounds both the parser's own recursion and
-// that of everything that later walks, evaluates or destroys the tree.
+// Every subtree is built together with its depth (the longest chain of
+// lhs/rhs/args/predicates below its root; a leaf has depth 0) so that a tree
+// deeper than kMaxExpressionDepth is refused as soon as it would form.
+// Together with the limit on bracketed nesting this bounds both the parser's
+// own recursion and that of everything that later walks, evaluates or
+// destroys the tree.
+//
+// Each parsing function fills `out`, an empty Expr, sets `depth` and returns
+// a Status. Nodes are filled in place, and the few that wrap a finished
+// subtree are made by out-of-line builders, so the frames on the recursive
+// path hold no Expr of their own and the deepest accepted nesting needs
+// little stack.
 #include <algorithm>
 #include <memory>
 #include <span>
@@ -17,13 +25,6 @@
 
 namespace tolvar {
 namespace {
-
-// A subtree and its depth: the longest chain of lhs/rhs/args/predicates
-// below its root (a leaf has depth 0).
-struct Parsed {
-  Expr expr;
-  int depth = 0;
-};
 
 struct AxisName {
   std::string_view name;
@@ -96,32 +97,66 @@ Failure too_deep() {
               " levels — tolvar refuses it rather than risk running out of stack");
 }
 
-// The node with its depth, unless that depth is beyond the limit.
-Result<Parsed> bounded(Expr expr, int depth) {
+Status check_depth(int depth) {
   if (depth > kMaxExpressionDepth) return too_deep();
-  return Parsed{std::move(expr), depth};
+  return Done{};
 }
 
-// An Infix or Union node (a Union ignores `op`).
-Result<Parsed> join(ExprKind kind, InfixOp op, Parsed lhs, Parsed rhs) {
-  Expr expr;
-  expr.kind = kind;
-  expr.op = op;
-  expr.lhs = std::make_unique<Expr>(std::move(lhs.expr));
-  expr.rhs = std::make_unique<Expr>(std::move(rhs.expr));
-  return bounded(std::move(expr), std::max(lhs.depth, rhs.depth) + 1);
+// A finished left operand, moved to the heap where its parent will own it.
+struct Operand {
+  std::unique_ptr<Expr> expr;
+  int depth = 0;
+};
+
+// Builders for the nodes that wrap a finished subtree; kept out of line so
+// their temporaries stay out of the recursive frames.
+
+// Moves `expr` into an Operand and leaves `expr` empty for the next operand.
+[[gnu::noinline]] Operand take(Expr& expr, int depth) {
+  Operand operand{std::make_unique<Expr>(std::move(expr)), depth};
+  expr = Expr{};
+  return operand;
 }
 
-Parsed leaf(const Token& token) {
-  Expr expr;
-  if (token.kind == TokenKind::Number) {
-    expr.kind = ExprKind::Number;
-    expr.number = token.number;
-  } else {
-    expr.kind = token.kind == TokenKind::Literal ? ExprKind::Literal : ExprKind::Variable;
-    expr.text = std::string(token.text);
+// Makes `rhs` the Infix or Union node over lhs and rhs (a Union ignores `op`).
+[[gnu::noinline]] Status join(ExprKind kind, InfixOp op, Operand lhs, Expr& rhs, int& depth) {
+  depth = std::max(lhs.depth, depth) + 1;
+  Status bounded = check_depth(depth);
+  if (!bounded.ok()) return bounded;
+  Expr node;
+  node.kind = kind;
+  node.op = op;
+  node.lhs = std::move(lhs.expr);
+  node.rhs = std::make_unique<Expr>(std::move(rhs));
+  rhs = std::move(node);
+  return Done{};
+}
+
+[[gnu::noinline]] Status negate(Expr& out, int& depth, int times) {
+  depth += times;
+  Status bounded = check_depth(depth);
+  if (!bounded.ok()) return bounded;
+  for (int i = 0; i < times; ++i) {
+    Expr node;
+    node.kind = ExprKind::Negate;
+    node.lhs = std::make_unique<Expr>(std::move(out));
+    out = std::move(node);
   }
-  return Parsed{std::move(expr), 0};
+  return Done{};
+}
+
+// Makes `out`, the primary, the head of a Filter.
+[[gnu::noinline]] Status make_filter(Expr& out, int& depth, std::vector<Expr>& predicates,
+                                     std::vector<Step>& steps) {
+  Status bounded = check_depth(++depth);
+  if (!bounded.ok()) return bounded;
+  Expr node;
+  node.kind = ExprKind::Filter;
+  node.lhs = std::make_unique<Expr>(std::move(out));
+  node.predicates = std::move(predicates);
+  node.steps = std::move(steps);
+  out = std::move(node);
+  return Done{};
 }
 
 class Parser {
@@ -129,16 +164,24 @@ class Parser {
   Parser(std::string_view text, std::span<const Token> tokens) : text_(text), tokens_(tokens) {}
 
   Result<Expr> parse() {
-    Result<Parsed> root = parse_or();
-    if (!root.ok()) return root.failure();
+    Expr root;
+    int depth = 0;
+    Status parsed = parse_or(root, depth);
+    if (!parsed.ok()) return parsed.failure();
     if (cursor_ < tokens_.size()) {
       return fail("unexpected trailing input in " + quote_text(text_) + " at token " +
                   std::to_string(cursor_));
     }
-    return std::move(root.value().expr);
+    return root;
   }
 
  private:
+  // A left operand and the operator read after it.
+  struct Pending {
+    Operand lhs;
+    const InfixRule* rule;
+  };
+
   const Token* peek(std::size_t ahead = 0) const {
     return cursor_ + ahead < tokens_.size() ? &tokens_[cursor_ + ahead] : nullptr;
   }
@@ -172,152 +215,168 @@ class Parser {
     return nullptr;
   }
 
-  Result<Parsed> parse_or() { return parse_binary(0); }
+  // An operator chain without recursion: operands whose operator has been
+  // read wait on `pending_` above `base`, each binding tighter than the one
+  // below it; an operator first folds every waiting one of its own level or
+  // tighter, which makes each level left-associative.
+  Status parse_or(Expr& out, int& depth) {
+    const std::size_t base = pending_.size();
+    Status status = parse_unary(out, depth);
+    while (status.ok()) {
+      const InfixRule* rule = infix_at_cursor();
+      if (rule == nullptr) break;
+      ++cursor_;
+      status = fold_pending(base, rule->level, out, depth);
+      if (!status.ok()) break;
+      pending_.push_back(Pending{take(out, depth), rule});
+      status = parse_unary(out, depth);
+    }
+    if (status.ok()) status = fold_pending(base, 0, out, depth);
+    pending_.resize(base);
+    return status;
+  }
+
+  // Joins the waiting operands at min_level or tighter, innermost first,
+  // with `out` as the right operand; `out` becomes the joined tree.
+  Status fold_pending(std::size_t base, int min_level, Expr& out, int& depth) {
+    while (pending_.size() > base && pending_.back().rule->level >= min_level) {
+      Pending waiting = std::move(pending_.back());
+      pending_.pop_back();
+      Status joined = join(ExprKind::Infix, waiting.rule->op, std::move(waiting.lhs), out, depth);
+      if (!joined.ok()) return joined;
+    }
+    return Done{};
+  }
 
   // An or-expression inside "(...)", "[...]" or an argument list: the only
-  // places where the parser recurses without building a deeper tree.
-  Result<Parsed> parse_nested() {
+  // places where the parser recurses.
+  Status parse_nested(Expr& out, int& depth) {
     if (nesting_ == kMaxExpressionDepth) return too_deep();
     ++nesting_;
-    Result<Parsed> inner = parse_or();
+    Status inner = parse_or(out, depth);
     --nesting_;
     return inner;
   }
 
-  // Precedence climbing: a loop folds operators of min_level and above to
-  // the left, and the right operand climbs to a strictly tighter level, so
-  // the recursion here is at most one frame per level.
-  Result<Parsed> parse_binary(int min_level) {
-    Result<Parsed> lhs = parse_unary();
-    while (lhs.ok()) {
-      const InfixRule* rule = infix_at_cursor();
-      if (rule == nullptr || rule->level < min_level) break;
-      ++cursor_;
-      Result<Parsed> rhs = parse_binary(rule->level + 1);
-      if (!rhs.ok()) return rhs;
-      lhs = join(ExprKind::Infix, rule->op, std::move(lhs.value()), std::move(rhs.value()));
-    }
-    return lhs;
-  }
-
   // Unary minus applies to a whole union: "-a | b" negates the union.
-  Result<Parsed> parse_unary() {
+  Status parse_unary(Expr& out, int& depth) {
     int minuses = 0;
     while (accept(TokenKind::Minus)) ++minuses;
-    Result<Parsed> operand = parse_union();
+    Status operand = parse_union(out, depth);
     if (!operand.ok() || minuses == 0) return operand;
-    const int depth = operand.value().depth + minuses;
-    if (depth > kMaxExpressionDepth) return too_deep();
-    Expr expr = std::move(operand.value().expr);
-    for (int i = 0; i < minuses; ++i) {
-      Expr negate;
-      negate.kind = ExprKind::Negate;
-      negate.lhs = std::make_unique<Expr>(std::move(expr));
-      expr = std::move(negate);
-    }
-    return Parsed{std::move(expr), depth};
+    return negate(out, depth, minuses);
   }
 
-  Result<Parsed> parse_union() {
-    Result<Parsed> lhs = parse_path_expr();
-    while (lhs.ok() && accept(TokenKind::Pipe)) {
-      Result<Parsed> rhs = parse_path_expr();
-      if (!rhs.ok()) return rhs;
-      lhs = join(ExprKind::Union, InfixOp{}, std::move(lhs.value()), std::move(rhs.value()));
+  Status parse_union(Expr& out, int& depth) {
+    Status status = parse_path_expr(out, depth);
+    while (status.ok() && accept(TokenKind::Pipe)) {
+      Operand lhs = take(out, depth);
+      status = parse_path_expr(out, depth);
+      if (status.ok()) status = join(ExprKind::Union, InfixOp{}, std::move(lhs), out, depth);
     }
-    return lhs;
+    return status;
   }
 
-  Result<Parsed> parse_path_expr() {
+  Status parse_path_expr(Expr& out, int& depth) {
     const Token* token = peek();
-    if (token == nullptr) return parse_location_path();
-    switch (token->kind) {
+    Status primary = Done{};
+    switch (token == nullptr ? TokenKind::Dot : token->kind) {
       case TokenKind::Name:
-        if (!at(TokenKind::LeftParen, 1) || is_node_type_name(token->text)) break;
-        return parse_filter(parse_function_call());
+        if (!at(TokenKind::LeftParen, 1) || is_node_type_name(token->text)) {
+          return parse_location_path(out, depth);
+        }
+        primary = parse_function_call(out, depth);
+        break;
       case TokenKind::Number:
       case TokenKind::Literal:
       case TokenKind::Variable:
         ++cursor_;
-        return parse_filter(leaf(*token));
-      case TokenKind::LeftParen:
-        return parse_filter(parse_parenthesised());
-      default:
+        set_leaf(out, depth, *token);
         break;
+      case TokenKind::LeftParen:
+        primary = parse_parenthesised(out, depth);
+        break;
+      default:  // the end of the tokens too: the path then finds no node test
+        return parse_location_path(out, depth);
     }
-    return parse_location_path();
+    if (!primary.ok()) return primary;
+    return parse_filter(out, depth);
+  }
+
+  static void set_leaf(Expr& out, int& depth, const Token& token) {
+    depth = 0;
+    if (token.kind == TokenKind::Number) {
+      out.kind = ExprKind::Number;
+      out.number = token.number;
+    } else {
+      out.kind = token.kind == TokenKind::Literal ? ExprKind::Literal : ExprKind::Variable;
+      out.text = std::string(token.text);
+    }
   }
 
   // "(a)" yields exactly the tree of "a".
-  Result<Parsed> parse_parenthesised() {
+  [[gnu::noinline]] Status parse_parenthesised(Expr& out, int& depth) {
     ++cursor_;
-    Result<Parsed> inner = parse_nested();
+    Status inner = parse_nested(out, depth);
     if (!inner.ok()) return inner;
-    Status closed = expect(TokenKind::RightParen);
-    if (!closed.ok()) return closed.failure();
-    return inner;
+    return expect(TokenKind::RightParen);
   }
 
   // The name as written, prefix included ("jr:choice-name").
-  Result<Parsed> parse_function_call() {
-    Expr call;
-    call.kind = ExprKind::FunctionCall;
-    call.text = std::string(peek()->text);
+  [[gnu::noinline]] Status parse_function_call(Expr& out, int& depth) {
+    out.kind = ExprKind::FunctionCall;
+    out.text = std::string(peek()->text);
     cursor_ += 2;
     int deepest = -1;
     if (!accept(TokenKind::RightParen)) {
       do {
-        Result<Parsed> arg = parse_nested();
+        int arg_depth = 0;
+        Status arg = parse_nested(out.args.emplace_back(), arg_depth);
         if (!arg.ok()) return arg;
-        deepest = std::max(deepest, arg.value().depth);
-        call.args.push_back(std::move(arg.value().expr));
+        deepest = std::max(deepest, arg_depth);
       } while (accept(TokenKind::Comma));
       Status closed = expect(TokenKind::RightParen);
-      if (!closed.ok()) return closed.failure();
+      if (!closed.ok()) return closed;
     }
-    return bounded(std::move(call), deepest + 1);
+    depth = deepest + 1;
+    return check_depth(depth);
   }
 
-  // Predicates and "/" or "//" continuations after a primary; a primary
-  // with neither stands for itself.
-  Result<Parsed> parse_filter(Result<Parsed> primary) {
-    if (!primary.ok()) return primary;
-    Expr filter;
-    filter.kind = ExprKind::Filter;
-    int deepest = primary.value().depth;
-    Status rest = parse_predicates(filter.predicates, deepest);
+  // Predicates and "/" or "//" continuations after the primary in `out`;
+  // a primary with neither stands for itself.
+  [[gnu::noinline]] Status parse_filter(Expr& out, int& depth) {
+    std::vector<Expr> predicates;
+    std::vector<Step> steps;
+    int deepest = depth;
+    Status rest = parse_predicates(predicates, deepest);
     while (rest.ok()) {
       if (accept(TokenKind::DoubleSlash)) {
-        filter.steps.push_back(descendant_or_self_step());
+        steps.push_back(descendant_or_self_step());
       } else if (!accept(TokenKind::Slash)) {
         break;
       }
-      rest = parse_relative_path(filter.steps, deepest);
+      rest = parse_relative_path(steps, deepest);
     }
-    if (!rest.ok()) return rest.failure();
-    if (filter.predicates.empty() && filter.steps.empty()) return primary;
-    filter.lhs = std::make_unique<Expr>(std::move(primary.value().expr));
-    return bounded(std::move(filter), deepest + 1);
+    if (!rest.ok() || (predicates.empty() && steps.empty())) return rest;
+    depth = deepest;
+    return make_filter(out, depth, predicates, steps);
   }
 
-  Result<Parsed> parse_location_path() {
-    Expr path;
-    path.kind = ExprKind::Path;
+  Status parse_location_path(Expr& out, int& depth) {
+    out.kind = ExprKind::Path;
+    out.absolute = at(TokenKind::Slash) || at(TokenKind::DoubleSlash);
     int deepest = -1;
     Status steps = Done{};
     if (accept(TokenKind::DoubleSlash)) {
-      path.absolute = true;
-      path.steps.push_back(descendant_or_self_step());
-      steps = parse_relative_path(path.steps, deepest);
-    } else if (accept(TokenKind::Slash)) {
+      out.steps.push_back(descendant_or_self_step());
+      steps = parse_relative_path(out.steps, deepest);
+    } else if (!accept(TokenKind::Slash) || starts_step()) {
       // "/" alone, or before an operator, is the root with no steps.
-      path.absolute = true;
-      if (starts_step()) steps = parse_relative_path(path.steps, deepest);
-    } else {
-      steps = parse_relative_path(path.steps, deepest);
+      steps = parse_relative_path(out.steps, deepest);
     }
-    if (!steps.ok()) return steps.failure();
-    return bounded(std::move(path), deepest + 1);
+    if (!steps.ok()) return steps;
+    depth = deepest + 1;
+    return check_depth(depth);
   }
 
   bool starts_step() const {
@@ -338,7 +397,7 @@ class Parser {
   // Appends the steps; `deepest` grows to the deepest predicate met.
   Status parse_relative_path(std::vector<Step>& steps, int& deepest) {
     for (;;) {
-      Status step = parse_step(steps, deepest);
+      Status step = parse_step(steps.emplace_back(), deepest);
       if (!step.ok()) return step;
       if (accept(TokenKind::DoubleSlash)) {
         steps.push_back(descendant_or_self_step());
@@ -348,18 +407,14 @@ class Parser {
     }
   }
 
-  Status parse_step(std::vector<Step>& steps, int& deepest) {
-    Step step;
+  Status parse_step(Step& step, int& deepest) {
     Status head = parse_axis_and_test(step);
     if (!head.ok()) return head;
-    Status predicates = parse_predicates(step.predicates, deepest);
-    if (!predicates.ok()) return predicates;
-    steps.push_back(std::move(step));
-    return Done{};
+    return parse_predicates(step.predicates, deepest);
   }
 
   // "." and ".." stand for a whole axis-and-test and still take predicates.
-  Status parse_axis_and_test(Step& step) {
+  [[gnu::noinline]] Status parse_axis_and_test(Step& step) {
     if (accept(TokenKind::Dot)) {
       step.axis = Axis::Self;
       step.test.any = true;
@@ -409,12 +464,12 @@ class Parser {
 
   Status parse_predicates(std::vector<Expr>& predicates, int& deepest) {
     while (accept(TokenKind::LeftBracket)) {
-      Result<Parsed> predicate = parse_nested();
-      if (!predicate.ok()) return predicate.failure();
+      int depth = 0;
+      Status predicate = parse_nested(predicates.emplace_back(), depth);
+      if (!predicate.ok()) return predicate;
       Status closed = expect(TokenKind::RightBracket);
       if (!closed.ok()) return closed;
-      deepest = std::max(deepest, predicate.value().depth);
-      predicates.push_back(std::move(predicate.value().expr));
+      deepest = std::max(deepest, depth);
     }
     return Done{};
   }
@@ -423,6 +478,7 @@ class Parser {
   std::span<const Token> tokens_;
   std::size_t cursor_ = 0;
   int nesting_ = 0;  // open "(", "[" and argument lists around the cursor
+  std::vector<Pending> pending_;  // shared by every open parse_or, each above its own base
 };
 
 }  // namespace
