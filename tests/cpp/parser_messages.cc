@@ -38,7 +38,6 @@ const MessageCase kMessageCases[] = {
     {"a b", R"(unexpected trailing input in "a b" at token 1)"},
     {"a AND b", R"(unexpected trailing input in "a AND b" at token 1)"},
     {"a = \"x\" y", R"(unexpected trailing input in "a = \"x\" y" at token 3)"},
-    {"a\tb\\", R"(unexpected character '\')"},
     {"a\tb", R"(unexpected trailing input in "a\tb" at token 1)"},
     {"1e3", R"(unexpected trailing input in "1e3" at token 1)"},
     {"'it''s'", R"(unexpected trailing input in "'it''s'" at token 1)"},
@@ -48,9 +47,8 @@ const MessageCase kMessageCases[] = {
     {"a)", R"~(unexpected trailing input in "a)" at token 1)~"},
     // The lexer runs over the whole text first.
     {"(1 #", "unexpected character '#'"},
-    {"a ! b", "unexpected character '!'"},
+    {"a/ 'x", "unterminated string starting at character 4"},
     {") 1.2.3", "'1.2.3' is not a number"},
-    {"x = 'a", "unterminated string starting at character 5"},
 };
 
 TEST(Parser, FailuresCarryTheExactMessage) {
