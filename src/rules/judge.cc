@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "rules/bind_targets.h"
+#include "rules/node_paths.h"
 #include "tree/unicode.h"
 
 namespace tolvar {
@@ -28,7 +30,7 @@ enum Own : unsigned char { kNoRule = 0, kOwnTrue = 1, kOwnFalse = 2 };
 enum State : unsigned char { kNoEntry = 0, kRelevant = 1, kHidden = 2 };
 
 // The nodes of every bind, by bind index. The judge never changes the
-// evaluation document, so each nodeset is parsed and evaluated once per call.
+// evaluation document, so each nodeset is resolved once per call.
 using BindTargets = std::vector<std::vector<NodeId>>;
 
 // Everything one judge run reads, and the list it writes.
@@ -37,6 +39,7 @@ struct Judging {
   const XmlDocument& model;
   const Host& host;
   const BindTargets& targets;
+  NodePaths& paths;
   std::vector<SubmissionFinding>& findings;
 
   Result<Value> evaluate_at(const BindRule& rule, NodeId node) const {
@@ -45,7 +48,7 @@ struct Judging {
   void add(const Bind& bind, NodeId node, FindingKind kind) const {
     SubmissionFinding finding;
     finding.nodeset = bind.nodeset;
-    finding.path = model.node_path(node);
+    finding.path = paths.path(node);
     finding.kind = kind;
     findings.push_back(std::move(finding));
   }
@@ -54,13 +57,6 @@ struct Judging {
     findings.back().error = error;
   }
 };
-
-BindTargets bind_targets(const Form& form, const XmlDocument& model, const Host& host) {
-  BindTargets targets;
-  targets.reserve(form.binds.size());
-  for (const Bind& bind : form.binds) targets.push_back(bound_nodes(bind, model, host));
-  return targets;
-}
 
 // A rule that fails to evaluate leaves its node relevant, with a finding.
 std::vector<unsigned char> own_relevance(const Judging& judging) {
@@ -220,19 +216,14 @@ XmlDocument model_document(const Form& form, const XmlDocument& instance) {
 
 std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
   Result<Expr> nodeset = parse_expression(bind.nodeset);
-  if (!nodeset.ok() || !model.has_root()) return {};
-  Result<Value> value = evaluate(nodeset.value(), EvalContext{model, model.root, 1, 1, host});
-  if (!value.ok() || !std::holds_alternative<NodeSet>(value.value())) return {};
-  NodeSet& nodes = std::get<NodeSet>(value.value());
-  // Nodes of a document other than the model are not instance nodes.
-  if (nodes.document != nullptr && nodes.document != &model) return {};
-  return std::move(nodes.ids);
+  return nodeset.ok() ? nodeset_targets(nodeset.value(), model, host) : std::vector<NodeId>{};
 }
 
 Relevance compute_relevance(const Form& form, const XmlDocument& model, const Host& host,
                             std::vector<SubmissionFinding>& findings) {
   BindTargets targets = bind_targets(form, model, host);
-  return relevance_of(Judging{form, model, host, targets, findings});
+  NodePaths paths(model);
+  return relevance_of(Judging{form, model, host, targets, paths, findings});
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
@@ -240,8 +231,9 @@ std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocum
   XmlDocument model = model_document(form, submission);
   FormHost host(form, model, std::string(today), std::string(now));
   BindTargets targets = bind_targets(form, model, host);
+  NodePaths paths(model);
   std::vector<SubmissionFinding> findings;
-  Judging judging{form, model, host, targets, findings};
+  Judging judging{form, model, host, targets, paths, findings};
   Relevance relevance = relevance_of(judging);
   judge_calculations(judging, relevance);
   judge_answers(judging, relevance);

@@ -1,0 +1,99 @@
+#include "rules/bind_targets.h"
+
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+namespace tolvar {
+namespace {
+
+// The tree of plain nodesets by their names, below the model root.
+struct NameTrie {
+  struct Entry {
+    std::unordered_map<std::string_view, std::size_t> next;
+    std::vector<NodeId> matches;
+  };
+  std::vector<Entry> entries = std::vector<Entry>(1);  // entry 0: the model root
+
+  std::size_t insert(const std::vector<std::string_view>& names) {
+    std::size_t at = 0;
+    for (std::string_view name : names) {
+      auto [found, added] = entries[at].next.try_emplace(name, entries.size());
+      if (added) entries.emplace_back();
+      at = found->second;
+    }
+    return at;
+  }
+};
+
+// The names a nodeset descends through from the model root, when every step
+// is a named child step without predicates. An absolute path whose first
+// step names the root starts at the root itself, as the evaluator has it.
+std::optional<std::vector<std::string_view>> plain_names(const Expr& nodeset,
+                                                         std::string_view root_name) {
+  if (nodeset.kind != ExprKind::Path) return std::nullopt;
+  if (nodeset.absolute && nodeset.steps.empty()) return std::vector<std::string_view>{};
+  std::vector<std::string_view> names;
+  for (const Step& step : nodeset.steps) {
+    if (step.axis != Axis::Child || step.test.any || !step.predicates.empty()) return std::nullopt;
+    names.push_back(step.test.name);
+  }
+  if (nodeset.absolute && names.front() == root_name) names.erase(names.begin());
+  return names;
+}
+
+// One pre-order walk that follows only the branches some nodeset names, so
+// each entry collects its matches in document order.
+void walk(const XmlDocument& model, NameTrie& trie) {
+  std::vector<std::pair<NodeId, std::size_t>> stack{{model.root, 0}};
+  while (!stack.empty()) {
+    auto [node, entry] = stack.back();
+    stack.pop_back();
+    NameTrie::Entry& at = trie.entries[entry];
+    at.matches.push_back(node);
+    const std::vector<NodeId>& children = model[node].children;
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
+      auto next = at.next.find(model[*child].name);
+      if (next != at.next.end()) stack.emplace_back(*child, next->second);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& model,
+                                    const Host& host) {
+  if (!model.has_root()) return {};
+  Result<Value> value = evaluate(nodeset, EvalContext{model, model.root, 1, 1, host});
+  if (!value.ok() || !std::holds_alternative<NodeSet>(value.value())) return {};
+  NodeSet& nodes = std::get<NodeSet>(value.value());
+  // Nodes of a document other than the model are not instance nodes.
+  if (nodes.document != nullptr && nodes.document != &model) return {};
+  return std::move(nodes.ids);
+}
+
+std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
+                                              const Host& host) {
+  std::vector<std::vector<NodeId>> targets(form.binds.size());
+  if (!model.has_root()) return targets;
+  std::vector<Expr> parsed;  // keeps the names the trie points into
+  parsed.reserve(form.binds.size());
+  std::vector<std::pair<std::size_t, std::size_t>> plain;  // bind index, trie entry
+  NameTrie trie;
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
+    if (!nodeset.ok()) continue;
+    parsed.push_back(std::move(nodeset).value());
+    if (auto names = plain_names(parsed.back(), model[model.root].name)) {
+      plain.emplace_back(i, trie.insert(*names));
+    } else {
+      targets[i] = nodeset_targets(parsed.back(), model, host);
+    }
+  }
+  walk(model, trie);
+  for (auto [bind, entry] : plain) targets[bind] = trie.entries[entry].matches;
+  return targets;
+}
+
+}  // namespace tolvar

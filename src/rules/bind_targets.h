@@ -1,0 +1,24 @@
+// The nodes every bind of a form applies to, for one evaluation document.
+#pragma once
+
+#include <vector>
+
+#include "eval/context.h"
+#include "rules/form.h"
+#include "tree/document.h"
+
+namespace tolvar {
+
+// By bind index: what bound_nodes gives for each bind (document order; none
+// when the nodeset does not parse or evaluate to a node-set). Nodesets that
+// are plain chains of named child steps, the usual case, are resolved
+// together in one walk down the document instead of one scan of a parent's
+// children per bind, so that thousands of binds over one group stay linear.
+std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
+                                              const Host& host);
+
+// The nodes one parsed nodeset selects from the model root.
+std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& model,
+                                    const Host& host);
+
+}  // namespace tolvar
