@@ -32,7 +32,9 @@ const std::string kBody =
     "<select1 ref=\"/data/shade\"><itemset nodeset=\"instance('shades')/root/item\">"
     "<value ref=\"name\"/><label ref=\"label\"/></itemset></select1>"
     "<select ref=\"/data/size\"><itemset nodeset=\"instance('shades')/root/item\"/></select>"
-    "<trigger ref=\"/data/key\"><item><value>a</value><label>no</label></item></trigger>";
+    "<trigger ref=\"/data/key\"><item><value>a</value><label>no</label></item></trigger>"
+    "<select1 ref=\"/data/loop\"><item><value>r</value>"
+    "<label ref=\"jr:choice-name('r', '/data/loop')\"/></item></select1>";
 
 class Labels : public ::testing::Test {
  protected:
@@ -87,6 +89,8 @@ const ChoiceCase kChoices[] = {
     {" b ", "/data/size", "b"},
     {"a", "/data/key", std::nullopt},
     {"r", "/data/none", std::nullopt},
+    // A label that asks for itself ends instead of recursing.
+    {"r", "/data/loop", ""},
 };
 
 TEST_F(Labels, ChoiceLabelFromItemsThenItemset) {
@@ -122,6 +126,17 @@ TEST(JudgeMessages, ItextMessagesAreResolved) {
     EXPECT_EQ(judge_messages(form, "<data><age>90</age></data>"), std::vector<std::string>{row.says})
         << row.message;
   }
+}
+
+TEST(JudgeMessages, ChoiceNameReadsTheFormsLists) {
+  std::string form = xform(kModel + "<bind nodeset=\"/data/key\" "
+                                    "calculate=\"jr:choice-name(/data/color, '/data/color')\"/>",
+                           kBody);
+  EXPECT_EQ(judge_messages(form, "<data><color>g</color><key>Green</key></data>"),
+            std::vector<std::string>{});
+  EXPECT_EQ(judge_messages(form, "<data><color>r</color><key>Green</key></data>"),
+            std::vector<std::string>{
+                "calculation /data/key: holds \"Green\", but the form calculates \"Red\""});
 }
 
 struct MessageCase {
