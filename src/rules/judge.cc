@@ -109,6 +109,7 @@ Relevance relevance_of(const Judging& judging) {
 void judge_calculations(const Judging& judging, const Relevance& relevance) {
   for (std::size_t i : judging.form.calc_order) {
     const Bind& bind = judging.form.binds[i];
+    if (!bind.calculate) continue;
     for (NodeId node : judging.targets[i]) {
       if (relevance.is_hidden(node)) continue;
       Result<Value> value = judging.evaluate_at(*bind.calculate, node);

@@ -186,17 +186,6 @@ TEST(FormLoading, LongCalculationChainLoadsInReverseOrder) {
   EXPECT_EQ(form.calc_order.back(), 0u);
 }
 
-TEST(FormLoading, OrderCalculationsReportsTheLoopFromItsFirstMember) {
-  std::vector<Bind> binds(3);
-  for (std::size_t i = 0; i < binds.size(); ++i) {
-    binds[i].nodeset = "/d/" + std::to_string(i);
-    binds[i].calculate = BindRule{};
-  }
-  Result<std::vector<std::size_t>> order = order_calculations(binds, {{1}, {2}, {1}});
-  ASSERT_FALSE(order.ok());
-  EXPECT_TRUE(order.error().ends_with(": /d/1 → /d/2 → /d/1")) << order.error();
-}
-
 TEST(FormLoading, SecondaryInstancesKeepTheirInstanceElement) {
   Form form = load("<bind nodeset=\"/data/a\"/>",
                    "<instance id=\"cities\"><root><item><name>x</name></item></root></instance>"

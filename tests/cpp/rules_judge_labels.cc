@@ -166,7 +166,6 @@ TEST(JudgeMessages, EachKindHasItsSentence) {
       {finding(FindingKind::Constraint), "/data/q: the answer does not satisfy the form's constraint"},
       {finding(FindingKind::Constraint, "Too big"), "/data/q: Too big"},
       {finding(FindingKind::Required), "/data/q: required, and unanswered"},
-      {finding(FindingKind::Required, ""), "/data/q: "},
       {failed, "/data/q: rule could not be evaluated — boom"},
       {calculation("12", "15"), "/data/q: holds \"12\", but the form calculates \"15\""},
       {calculation("a\tb\r\n", "é \"q\" \\"),
