@@ -1,0 +1,85 @@
+"""Types of the tolvar extension module.
+
+The TypedDicts and Literal aliases below exist for type checkers only; import
+them under `if TYPE_CHECKING:`.
+"""
+from typing import Literal, SupportsIndex, TypedDict, final
+
+__version__: str
+
+Breaks = Literal[
+    "Collect / KoboCollect",
+    "Enketo web forms",
+    "both, differently",
+    "both, identically and silently",
+]
+Rule = Literal["relevant", "calculate", "constraint", "required", "readonly"]
+FindingKind = Literal["constraint", "required", "calculation", "not-evaluated"]
+
+class PortabilityFinding(TypedDict):
+    """One construct that the two engines treat differently, in one rule of one bind."""
+
+    says: str
+    path: str
+    rule: Rule
+    expression: str
+    construct: str
+    breaks: Breaks
+    effect: str
+    suggestion: str | None
+
+class SubmissionFinding(TypedDict):
+    """What one of the form's rules says about one node of a submission."""
+
+    path: str
+    kind: FindingKind
+    says: str
+
+class RecomputeResult(TypedDict):
+    """What `Session.recompute` reports."""
+
+    calculated: dict[str, str]
+    relevant: dict[str, bool]
+    missing: list[str]
+    invalid: list[tuple[str, str]]
+    failed: list[tuple[str, str]]
+    repeats: dict[str, int]
+
+class Choice(TypedDict):
+    value: str
+    label: str
+
+def check_form(form: str) -> list[PortabilityFinding]:
+    """Will this form mean the same thing on a tablet and in a browser?"""
+
+def submission_findings(
+    form: str, submission: str, today: str | None = None, now: str | None = None
+) -> list[SubmissionFinding]:
+    """What a form's own rules say about a submission."""
+
+def eval_expression(
+    expression: str, submission: str, today: str | None = None, now: str | None = None
+) -> str:
+    """Evaluate one expression against a submission."""
+
+@final
+class Session:
+    """A form being filled in."""
+
+    def __init__(
+        self, form: str, instance: str | None = None, today: str | None = None, now: str | None = None
+    ) -> None: ...
+    def set(self, path: str, value: str) -> None:
+        """Answer a question."""
+    def get(self, path: str) -> str:
+        """The current answer, or the empty string."""
+    def add_row(self, path: str) -> int:
+        """Add a row to a repeat; returns how many there are now."""
+    def remove_row(self, path: str, position: SupportsIndex) -> int:
+        """Remove one row, counted from 1 as XPath counts."""
+    def recompute(self) -> RecomputeResult:
+        """Run the form's logic and apply what it derives."""
+    def choices(self, path: str) -> list[Choice] | None:
+        """The choices a filtered question offers right now, or None when its list is fixed."""
+    def instance_xml(self) -> str:
+        """The instance as it would be submitted."""

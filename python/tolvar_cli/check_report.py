@@ -1,0 +1,124 @@
+"""The three ways `tolvar check` writes its findings: text, json and github."""
+from __future__ import annotations
+
+import dataclasses
+import json
+import sys
+from itertools import groupby
+from operator import itemgetter
+from pathlib import Path
+from typing import TYPE_CHECKING, TextIO
+
+from tolvar_cli.locate import BindLines
+from tolvar_cli.output import plural
+
+if TYPE_CHECKING:
+    from tolvar import PortabilityFinding
+
+
+@dataclasses.dataclass
+class CheckTally:
+    forms: int = 0
+    travelling: int = 0
+    with_findings: int = 0
+    findings: int = 0
+    unreadable: int = 0
+
+    def summary(self) -> str:
+        parts = []
+        if self.travelling:
+            parts.append(f"{self.travelling} travel{'s' if self.travelling == 1 else ''}")
+        if self.with_findings:
+            parts.append(f"{self.with_findings} with {plural(self.findings, 'finding')}")
+        text = f"checked {plural(self.forms, 'form')}" + (": " + ", ".join(parts) if parts else "")
+        if self.unreadable:
+            text += f"; {plural(self.unreadable, 'input')} could not be read"
+        return text
+
+
+class CheckReport:
+    """Writes each form's findings as they come, and the summary at the end."""
+
+    def __init__(self, out: TextIO) -> None:
+        self.out = out
+
+    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+        raise NotImplementedError
+
+    def error(self, path: Path, message: str) -> None:
+        """The command has already said it on standard error."""
+
+    def finish(self, tally: CheckTally) -> None:
+        print(tally.summary(), file=sys.stderr)
+
+
+class TextReport(CheckReport):
+    """For a reader: the form, then per bind each rule and what is wrong with it."""
+
+    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+        if not findings:
+            self.out.write(f"{path}: travels\n")
+            return
+        self.out.write(f"{path}: {plural(len(findings), 'finding')}\n")
+        for target, in_bind in groupby(findings, key=itemgetter("path")):
+            line = lines.bind_line(target) if lines else None
+            self.out.write(f"  {target}" + (f" (line {line})" if line else "") + "\n")
+            for (rule, expression), in_rule in groupby(in_bind, key=itemgetter("rule", "expression")):
+                self.out.write(f"    {rule}: {expression}\n")
+                for finding in in_rule:
+                    self._finding(finding)
+        self.out.write("\n")
+
+    def _finding(self, finding: PortabilityFinding) -> None:
+        self.out.write(f"      {finding['construct']}\n"
+                       f"        breaks:  {finding['breaks']}\n"
+                       f"        effect:  {finding['effect']}\n")
+        if finding["suggestion"] is not None:
+            self.out.write(f"        instead: {finding['suggestion']}\n")
+
+    def finish(self, tally: CheckTally) -> None:
+        self.out.write(tally.summary() + "\n")
+
+
+class JsonReport(CheckReport):
+    """One JSON document: each form's path to its findings exactly as check_form returns them."""
+
+    def __init__(self, out: TextIO) -> None:
+        super().__init__(out)
+        self._forms: dict[str, list[PortabilityFinding]] = {}
+
+    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+        self._forms[str(path)] = findings
+
+    def finish(self, tally: CheckTally) -> None:
+        json.dump(self._forms, self.out, ensure_ascii=False, indent=2)
+        self.out.write("\n")
+        super().finish(tally)
+
+
+class GithubReport(CheckReport):
+    """Workflow commands, which a CI run turns into review comments on the form's lines."""
+
+    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+        for finding in findings:
+            line = lines.rule_line(finding["path"], finding["rule"]) if lines else None
+            properties = {"file": str(path), "line": line, "title": finding["construct"]}
+            self.out.write(_command("warning", properties, finding["says"]))
+
+    def error(self, path: Path, message: str) -> None:
+        self.out.write(_command("error", {"file": str(path)}, message))
+
+
+def _command(level: str, properties: dict[str, str | int | None], message: str) -> str:
+    listed = ",".join(f"{name}={_escape(str(value), property=True)}"
+                      for name, value in properties.items() if value is not None)
+    return f"::{level} {listed}::{_escape(message, property=False)}\n"
+
+
+def _escape(text: str, *, property: bool) -> str:
+    # The escapes the runner undoes; a property also may not hold ":" or ",".
+    text = text.replace("%", "%25").replace("\r", "%0D").replace("\n", "%0A")
+    return text.replace(":", "%3A").replace(",", "%2C") if property else text
+
+
+REPORTS = {"text": TextReport, "json": JsonReport, "github": GithubReport}
