@@ -66,9 +66,9 @@ def eval_expression(
 class Session:
     """A form being filled in."""
 
-    def __init__(
-        self, form: str, instance: str | None = None, today: str | None = None, now: str | None = None
-    ) -> None: ...
+    def __new__(
+        cls, form: str, instance: str | None = None, today: str | None = None, now: str | None = None
+    ) -> Session: ...
     def set(self, path: str, value: str) -> None:
         """Answer a question."""
     def get(self, path: str) -> str:
