@@ -6,6 +6,7 @@ write them, with annotated types; mypy checks this very file.
 from __future__ import annotations
 
 import ast
+import os
 import pathlib
 import subprocess
 import sys
@@ -91,15 +92,16 @@ def test_typed_dicts_list_the_keys_the_module_returns_in_order() -> None:
         assert _typed_dict_keys(name) == list(value), name
 
 
-def _mypy(module: str, *arguments: str) -> subprocess.CompletedProcess[str]:
+def _mypy(module: str, *arguments: str, cwd: pathlib.Path | None = None) -> subprocess.CompletedProcess[str]:
     pytest.importorskip("mypy")
-    # No cache: nothing is left behind in the working tree.
-    return subprocess.run([sys.executable, "-m", module, *arguments],
-                          capture_output=True, text=True, check=False)
+    # No cache, so nothing is left behind in the working tree (stubtest
+    # ignores the setting, and is run elsewhere).
+    return subprocess.run([sys.executable, "-m", module, *arguments], capture_output=True, text=True,
+                          check=False, cwd=cwd, env={**os.environ, "MYPY_CACHE_DIR": os.devnull})
 
 
 def test_this_file_and_the_command_pass_mypy_strict() -> None:
-    result = _mypy("mypy", "--strict", "--cache-dir=/dev/null", __file__, str(CLI_PACKAGE))
+    result = _mypy("mypy", "--strict", __file__, str(CLI_PACKAGE))
     assert result.returncode == 0, result.stdout
 
 
@@ -121,7 +123,7 @@ MISUSES = [
 def test_mypy_catches_misuse(tmp_path: pathlib.Path) -> None:
     program = tmp_path / "misuse.py"
     program.write_text("import tolvar\n" + "".join(f"{line}\n" for line, _ in MISUSES))
-    reported = _mypy("mypy", "--strict", "--cache-dir=/dev/null", str(program)).stdout.splitlines()
+    reported = _mypy("mypy", "--strict", str(program)).stdout.splitlines()
     for number, (line, code) in enumerate(MISUSES, start=2):
         expected = f"{program}:{number}: error:"
         assert any(text.startswith(expected) and text.endswith(f"[{code}]") for text in reported), line
@@ -132,5 +134,5 @@ def test_stubs_agree_with_the_runtime_module(tmp_path: pathlib.Path) -> None:
     allowlist = tmp_path / "allowlist.txt"
     allowlist.write_text("".join(f"tolvar.{name}\n" for name in (
         "Breaks", "Rule", "FindingKind", "PortabilityFinding", "SubmissionFinding", "RecomputeResult", "Choice")))
-    result = _mypy("mypy.stubtest", "tolvar", "--allowlist", str(allowlist))
+    result = _mypy("mypy.stubtest", "tolvar", "--allowlist", str(allowlist), cwd=tmp_path)
     assert result.returncode == 0, result.stdout
