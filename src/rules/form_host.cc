@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "rules/itemset.h"
 #include "rules/judge.h"
 #include "rules/label_host.h"
 #include "tree/unicode.h"
@@ -44,43 +45,23 @@ std::optional<std::string> item_label(const Form& form, NodeId control, std::str
   return std::nullopt;
 }
 
-// Which child of an itemset node holds the value, and which expression gives
-// the label (none: the value is its own label).
-struct ItemsetNames {
-  std::string_view value = "name";
-  const std::string* label = nullptr;
-};
-
-ItemsetNames itemset_names(const XmlDocument& doc, NodeId itemset) {
-  ItemsetNames names;
-  NodeId value = doc.child_named(itemset, "value");
-  const std::string* value_ref = value == kNoNode ? nullptr : doc.attribute(value, "ref");
-  if (value_ref != nullptr) names.value = *value_ref;
-  NodeId label = doc.child_named(itemset, "label");
-  if (label != kNoNode) names.label = doc.attribute(label, "ref");
-  return names;
-}
-
 // An <itemset>: the label of the first node of its nodeset whose value matches.
 std::optional<std::string> itemset_label(const Form& form, NodeId control, std::string_view value,
                                          const XmlDocument& model, const Host& host) {
-  const XmlDocument& doc = form.document;
-  NodeId itemset = doc.child_named(control, "itemset");
-  const std::string* nodeset = itemset == kNoNode ? nullptr : doc.attribute(itemset, "nodeset");
-  if (nodeset == nullptr) return std::nullopt;
-  Result<Expr> expr = parse_expression(*nodeset);
+  std::optional<Itemset> itemset = read_itemset(form.document, control);
+  if (!itemset) return std::nullopt;
+  Result<Expr> expr = parse_expression(itemset->nodeset);
   if (!expr.ok()) return std::nullopt;
   Result<Value> result = evaluate(expr.value(), EvalContext{model, model.root, 1, 1, host});
   if (!result.ok() || !std::holds_alternative<NodeSet>(result.value())) return std::nullopt;
 
-  ItemsetNames names = itemset_names(doc, itemset);
   const NodeSet& nodes = std::get<NodeSet>(result.value());
   const XmlDocument& items = nodes.document != nullptr ? *nodes.document : model;
   for (NodeId node : nodes.ids) {
-    std::string node_value = child_value(items, node, names.value);
+    std::string node_value = child_value(items, node, itemset->value_name);
     if (trim_white(node_value) != value) continue;
-    if (names.label == nullptr) return node_value;
-    return resolve_label(form, *names.label, items, node);
+    if (!itemset->label_ref) return node_value;
+    return resolve_label(form, *itemset->label_ref, items, node);
   }
   return std::nullopt;
 }

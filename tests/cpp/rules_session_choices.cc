@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "rules/judge.h"
 #include "rules/session.h"
 #include "rules_judge_forms.h"
 
@@ -108,6 +109,20 @@ TEST(ListChoices, SeesAnswersSetSinceTheSessionStarted) {
   BareHost host(session.today, session.now);
   ASSERT_TRUE(set_answer(session.instance, "/data/country", "it", host).ok());
   EXPECT_EQ(describe(list_choices(session, "/data/city")), "rome=Rome");
+}
+
+// Blank refs count as absent both when listing choices and when the judge
+// looks a label up, so the two never disagree.
+TEST(ListChoices, BlankRefsMeanTheDefaultsForListingAndLabelsAlike) {
+  Result<FormSession> started = start_session(
+      form_with_itemset(itemset(kByCountry, "<value ref=\" \"/><label ref=\"\"/>")),
+      std::nullopt);
+  ASSERT_TRUE(started.ok()) << started.error();
+  const FormSession& session = started.value();
+  EXPECT_EQ(describe(list_choices(session, "/data/city")), "paris=paris lyon=lyon");
+  XmlDocument model = model_document(session.form, session.instance);
+  FormHost host(session.form, model, "", "");
+  EXPECT_EQ(host.choice_label("lyon", "/data/city"), std::optional<std::string>("lyon"));
 }
 
 }  // namespace
