@@ -1,8 +1,8 @@
 """Line numbers of binds in a form's text, so a finding can point at its source.
 
 Best effort by design: a light scan of the text rather than a second XML
-parse. Comments and CDATA are stepped over, so a commented-out bind never
-claims a finding.
+parse. Like the engine's reader, it looks into comments and CDATA, so the
+binds found are the binds the checker saw.
 """
 from __future__ import annotations
 
@@ -10,11 +10,7 @@ import bisect
 import html
 import re
 
-_MARKUP = re.compile(
-    r"<!--.*?-->|<!\[CDATA\[.*?\]\]>"
-    r"|<(?:[\w.-]+:)?bind\b((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>",
-    re.DOTALL,
-)
+_BIND = re.compile(r"<(?:[\w.-]+:)?bind\b((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>")
 _ATTRIBUTE = re.compile(r"(?:[\w.-]+:)?([\w.-]+)\s*=\s*(?:\"([^\"]*)\"|'([^']*)')")
 
 
@@ -26,9 +22,8 @@ class BindLines:
         # target -> for each bind with that target: attribute name -> offset,
         # with the tag's own offset under "".
         self._binds: dict[str, list[dict[str, int]]] = {}
-        for match in _MARKUP.finditer(text):
-            if match.group(1) is not None:
-                self._add_bind(match)
+        for match in _BIND.finditer(text):
+            self._add_bind(match)
 
     def bind_line(self, target: str) -> int | None:
         binds = self._binds.get(target)

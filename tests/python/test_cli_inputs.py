@@ -1,0 +1,133 @@
+"""`tolvar eval`, XLSForm input and the command line itself, run as the installed console script."""
+import pathlib
+import subprocess
+import sys
+import zipfile
+
+import pytest
+
+import tolvar
+
+TOLVAR = str(pathlib.Path(sys.executable).with_name("tolvar"))
+SUBMISSION = "<data id='visit'><age>30</age><end>2024-05-06T10:11:12.000+02:00</end></data>"
+
+
+def run(*arguments, cwd=None, env=None):
+    return subprocess.run([TOLVAR, *arguments], capture_output=True, text=True, cwd=cwd, env=env)
+
+
+@pytest.fixture
+def visit(tmp_path):
+    (tmp_path / "submission.xml").write_text(SUBMISSION)
+    return tmp_path
+
+
+@pytest.mark.parametrize("arguments, value", [
+    (("/data/age * 2",), "60"),
+    (("today()",), "2024-05-06"),
+    (("--today", "1999-12-31", "today()"), "1999-12-31"),
+    (("--now", "later", "now()"), "later"),
+    (("/data/missing",), ""),
+    (("--", "-/data/age"), "-30"),
+])
+def test_eval_prints_the_value(visit, arguments, value):
+    *options, expression = arguments
+    result = run("eval", *options, expression, "submission.xml", cwd=visit)
+    assert (result.returncode, result.stdout, result.stderr) == (0, value + "\n", "")
+
+
+@pytest.mark.parametrize("expression, submission, message", [
+    ("$age", "submission.xml",
+     "variable $age: XForms has no variables, so this expression cannot be what the form meant"),
+    ("1 +", "submission.xml", "expected a node test, found None"),
+    ("instance('people')/p", "submission.xml",
+     "instance('people') is not loaded — the form expects a secondary instance the evaluator was not given"),
+    ("1", "absent.xml", "absent.xml: no such file or directory"),
+])
+def test_eval_refusals_go_to_standard_error_with_status_2(visit, expression, submission, message):
+    result = run("eval", expression, submission, cwd=visit)
+    assert (result.returncode, result.stdout, result.stderr) == (2, "", f"tolvar: {message}\n")
+
+
+@pytest.mark.parametrize("arguments, status, output", [
+    (("--version",), 0, f"tolvar {tolvar.__version__}\n"),
+    ((), 2, "tolvar: name a command: check, judge or eval\n"),
+    (("check",), 2, "the following arguments are required: FORM"),
+    (("judge", "form.xml"), 2, "the following arguments are required: SUBMISSION_OR_DIRECTORY"),
+    (("check", "--format", "yaml", "f.xml"), 2, "invalid choice: 'yaml'"),
+])
+def test_command_line_mistakes_are_explained(arguments, status, output):
+    result = run(*arguments)
+    assert result.returncode == status
+    assert output in result.stdout + result.stderr and "Traceback" not in result.stderr
+
+
+def test_output_cut_short_by_the_reader_is_no_error(tmp_path):
+    # Far more output than a pipe holds, so the command is still writing when the reader leaves.
+    binds = '<bind nodeset="/data/a" relevant="//a"/>' * 5000
+    (tmp_path / "form.xml").write_text(
+        f"<h:html xmlns:h='h'><h:head><model><instance><data><a/></data></instance>{binds}</model></h:head></h:html>")
+    shell = f"'{TOLVAR}' check form.xml | head -1"
+    result = subprocess.run(["bash", "-o", "pipefail", "-c", shell], capture_output=True, text=True, cwd=tmp_path)
+    assert result.stdout == "form.xml: 5000 findings\n"
+    assert (result.returncode, result.stderr) == (141, "")
+
+
+def _fake_workbook(path):
+    with zipfile.ZipFile(path, "w") as archive:
+        archive.writestr("[Content_Types].xml", "<Types/>")
+
+
+@pytest.mark.parametrize("name", ["survey.xlsx", "survey.XLS", "really-a-workbook.xml"])
+def test_a_workbook_without_pyxform_says_what_to_install(tmp_path, name):
+    # A module that fails to import stands in for pyxform being absent.
+    (tmp_path / "hide").mkdir()
+    (tmp_path / "hide" / "pyxform.py").write_text("raise ImportError('hidden for this test')\n")
+    _fake_workbook(tmp_path / name)
+    result = run("check", name, cwd=tmp_path, env={"PYTHONPATH": str(tmp_path / "hide")})
+    assert result.returncode == 2
+    assert result.stderr == (f"tolvar: {name}: is an XLSForm, and reading one needs pyxform: "
+                             "pip install 'tolvar[xlsform]'\n")
+
+
+def _xlsform(path, survey):
+    openpyxl = pytest.importorskip("openpyxl")
+    workbook = openpyxl.Workbook()
+    workbook.active.title = "survey"
+    for row in survey:
+        workbook.active.append(row)
+    workbook.save(path)
+
+
+@pytest.fixture
+def xlsform(tmp_path):
+    pytest.importorskip("pyxform")
+    _xlsform(tmp_path / "visit.xlsx", [
+        ("type", "name", "label", "constraint", "required"),
+        ("integer", "age", "Age", ". < 120", "yes"),
+        ("text", "phone", "Phone", "regex(., '[0-9]{10}')", ""),
+    ])
+    return tmp_path
+
+
+def test_check_converts_an_xlsform_first(xlsform):
+    result = run("check", "--format", "github", "visit.xlsx", cwd=xlsform)
+    assert result.returncode == 1
+    # No line: the converted text is not what the author edits.
+    assert result.stdout.startswith("::warning file=visit.xlsx,title=regex() with the unanchored pattern")
+
+
+def test_judge_takes_an_xlsform_and_its_submissions(xlsform):
+    # pyxform names the form after the file when the workbook gives no id.
+    (xlsform / "s.xml").write_text("<data id='visit'><age>130</age><phone>0123456789</phone></data>")
+    result = run("judge", "visit.xlsx", "s.xml", cwd=xlsform)
+    assert result.stdout.splitlines()[:2] == [
+        "s.xml: 1 finding", "  constraint     /data/age: the answer does not satisfy the form's constraint"]
+
+
+def test_a_workbook_pyxform_cannot_convert_is_a_one_line_error(xlsform):
+    _xlsform(xlsform / "bad.xlsx", [("type", "name"), ("no-such-type", "q")])
+    result = run("check", "bad.xlsx", cwd=xlsform)
+    assert result.returncode == 2
+    assert result.stderr.startswith("tolvar: bad.xlsx: the XLSForm could not be converted: ")
+    assert len(result.stderr.splitlines()) == 1

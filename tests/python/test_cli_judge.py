@@ -1,0 +1,199 @@
+"""`tolvar judge`, run as the installed console script against files on disk."""
+import csv
+import io
+import json
+import os
+import pathlib
+import pty
+import signal
+import subprocess
+import sys
+
+import pytest
+
+import tolvar
+
+TOLVAR = str(pathlib.Path(sys.executable).with_name("tolvar"))
+EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
+
+FORM = """<h:html xmlns:h="h"><h:head><model>
+  <instance><data id="visit"><age/><seen/></data></instance>
+  <bind nodeset="/data/age" required="true()" constraint=". &lt; 120"/>
+  <bind nodeset="/data/seen" constraint=". = today()"/>
+</model></h:head></h:html>"""
+
+
+def submission(age="30", seen="2024-05-06", root="data", form_id="visit"):
+    return f"<{root} id='{form_id}'><age>{age}</age><seen>{seen}</seen><end>2024-05-06T10:00</end></{root}>"
+
+
+def run(*arguments, cwd=None, **options):
+    return subprocess.run([TOLVAR, *arguments], capture_output=True, text=True, cwd=cwd, **options)
+
+
+@pytest.fixture
+def batch(tmp_path):
+    """A form and an export laid out as one folder per instance."""
+    (tmp_path / "form.xml").write_text(FORM)
+    for folder, text in [("uuid-1", submission()), ("uuid-2", submission(age="")),
+                         ("uuid-3", submission(age="130", seen="2030-01-01"))]:
+        (tmp_path / "export" / folder).mkdir(parents=True)
+        (tmp_path / "export" / folder / "submission.xml").write_text(text)
+    return tmp_path
+
+
+def test_text_report_lists_each_submission_and_sums_up_by_kind(batch):
+    result = run("judge", "form.xml", "export", cwd=batch)
+    assert result.returncode == 1
+    assert result.stdout == (
+        "export/uuid-1/submission.xml: no findings\n"
+        "export/uuid-2/submission.xml: 1 finding\n"
+        "  required       /data/age: required, and unanswered\n"
+        "export/uuid-3/submission.xml: 2 findings\n"
+        "  constraint     /data/age: the answer does not satisfy the form's constraint\n"
+        "  constraint     /data/seen: the answer does not satisfy the form's constraint\n"
+        "judged 3 submissions: 1 clean, 2 with findings (2 constraint, 1 required)\n")
+    assert result.stderr == ""
+
+
+def test_every_submission_clean_exits_zero(batch):
+    result = run("judge", "form.xml", "export/uuid-1/submission.xml", cwd=batch)
+    assert (result.returncode, result.stderr) == (0, "")
+
+
+def test_json_gives_one_object_per_finding_with_the_submission_first(batch):
+    result = run("judge", "--format", "json", "form.xml", "export", cwd=batch)
+    lines = [json.loads(line) for line in result.stdout.splitlines()]
+    expected = tolvar.submission_findings(str(batch / "form.xml"), str(batch / "export/uuid-3/submission.xml"))
+    assert lines[1:] == [{"submission": "export/uuid-3/submission.xml", **finding} for finding in expected]
+    assert list(lines[0]) == ["submission", "path", "kind", "says"]
+    assert result.stderr == "judged 3 submissions: 1 clean, 2 with findings (2 constraint, 1 required)\n"
+
+
+def test_csv_quotes_what_needs_quoting(batch):
+    result = run("judge", "--format", "csv", "form.xml", "export", cwd=batch)
+    rows = list(csv.reader(io.StringIO(result.stdout)))
+    assert rows[0] == ["submission", "path", "kind", "says"]
+    assert rows[1] == ["export/uuid-2/submission.xml", "/data/age", "required", "/data/age: required, and unanswered"]
+    assert len(rows) == 4
+
+
+@pytest.mark.parametrize("options, findings", [
+    ((), 2),  # today comes from the submission's end: 2024-05-06
+    (("--today", "2030-01-01"), 1),
+    (("--now", "2030-01-01T00:00"), 2),  # today is not worked out from a given now
+])
+def test_today_is_passed_to_the_rules(batch, options, findings):
+    result = run("judge", "--format", "csv", *options, "form.xml", "export/uuid-3", cwd=batch)
+    assert len(result.stdout.splitlines()) - 1 == findings
+
+
+def test_directories_are_searched_recursively_for_submissions_only(batch):
+    (batch / "export" / "uuid-1" / "photo.jpg").write_bytes(b"\xff\xd8")
+    (batch / "export" / "uuid-1" / "._submission.xml").write_bytes(b"\x00\x05\x16\x07")
+    (batch / "export" / ".cache").mkdir()
+    (batch / "export" / ".cache" / "old.xml").write_text("not xml")
+    (batch / "export" / "form.xml").write_text(FORM)
+    # The form beside its submissions is not judged as one of them.
+    result = run("judge", "export/form.xml", ".", cwd=batch)
+    judged = [line.split(":")[0] for line in result.stdout.splitlines() if not line.startswith(" ")]
+    assert judged[:-1] == ["export/uuid-1/submission.xml", "export/uuid-2/submission.xml",
+                           "export/uuid-3/submission.xml"]
+    # The other form.xml, above the export, is reported for what it is.
+    assert result.stderr == ("tolvar: form.xml: not a submission of this form: its root is <html>, "
+                             "the form's instance is <data id=\"visit\">\n")
+
+
+@pytest.mark.parametrize("name, content, message", [
+    ("missing.xml", None, "missing.xml: no such file or directory"),
+    ("binary.xml", b"\x00\x01\x02\xff", "binary.xml: not UTF-8 text, so not an XML document"),
+    ("blank.xml", b"  \n", "blank.xml: is empty"),
+    ("text.xml", b"age=30", "text.xml: not an XML document (it does not begin with '<')"),
+    ("broken.xml", b"<data><age>", "broken.xml: unclosed elements"),
+    ("other.xml", submission(root="household").encode(),
+     "other.xml: not a submission of this form: its root is <household id=\"visit\">, "
+     "the form's instance is <data id=\"visit\">"),
+    ("version.xml", submission(form_id="survey").encode(),
+     "version.xml: not a submission of this form: its root is <data id=\"survey\">, "
+     "the form's instance is <data id=\"visit\">"),
+    ("nothing", "directory", "nothing: a directory with no submissions (*.xml) in it"),
+])
+def test_bad_submissions_are_one_line_errors_and_the_rest_is_still_judged(batch, name, content, message):
+    if content == "directory":
+        (batch / name).mkdir()
+    elif content is not None:
+        (batch / name).write_bytes(content)
+    result = run("judge", "form.xml", name, "export/uuid-1", cwd=batch)
+    assert result.returncode == 2
+    assert result.stderr.startswith(f"tolvar: {message}")
+    assert len(result.stderr.splitlines()) == 1
+    assert result.stdout.startswith("export/uuid-1/submission.xml: no findings\n")
+    assert result.stdout.endswith("; 1 input could not be judged\n")
+
+
+@pytest.mark.parametrize("form, message", [
+    ("absent.xml", "absent.xml: no such file or directory"),
+    ("export/uuid-1/submission.xml", "export/uuid-1/submission.xml: "),
+])
+def test_an_unusable_form_stops_the_run(batch, form, message):
+    result = run("judge", form, "export", cwd=batch)
+    assert (result.returncode, result.stdout) == (2, "")
+    assert result.stderr.startswith(f"tolvar: {message}") and "Traceback" not in result.stderr
+
+
+def _many(batch, count):
+    for number in range(count):
+        (batch / "many" / f"{number:03}").mkdir(parents=True)
+        (batch / "many" / f"{number:03}" / "submission.xml").write_text(submission())
+
+
+def test_no_progress_bar_when_standard_error_is_piped(batch):
+    _many(batch, 60)
+    result = run("judge", "form.xml", "many", cwd=batch)
+    assert result.returncode == 0
+    assert result.stderr == ""
+
+
+def test_progress_bar_on_a_terminal_for_a_long_batch(batch):
+    _many(batch, 60)
+    controller, terminal = pty.openpty()
+    with subprocess.Popen([TOLVAR, "judge", "--format", "json", "form.xml", "many"], cwd=batch,
+                          stdout=subprocess.DEVNULL, stderr=terminal) as process:
+        os.close(terminal)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(controller, 4096)
+            except OSError:  # the terminal closes when the process exits
+                break
+            if not chunk:
+                break
+            shown += chunk
+    os.close(controller)
+    assert b"\r[" in shown and b"] 60/60 submissions" in shown
+    # Cleared before the summary, so nothing of it is left on the line.
+    assert shown.endswith(b"\r\x1b[Kjudged 60 submissions: 60 clean, 0 with findings\r\n")
+
+
+def test_interrupt_reports_what_was_judged_and_exits_130(batch):
+    # The second "submission" is a pipe: reading it waits until the test has
+    # seen the first one judged, so the interrupt lands at a known point.
+    fifo = batch / "waiting.xml"
+    os.mkfifo(fifo)
+    with subprocess.Popen([TOLVAR, "judge", "form.xml", "export/uuid-2", str(fifo)], cwd=batch,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) as process:
+        writer = os.open(fifo, os.O_WRONLY)  # returns once the command opens it to read
+        process.send_signal(signal.SIGINT)
+        stdout, stderr = process.communicate(timeout=30)
+        os.close(writer)
+    assert process.returncode == 130
+    assert stdout == ("export/uuid-2/submission.xml: 1 finding\n"
+                      "  required       /data/age: required, and unanswered\n"
+                      "judged 1 submission: 0 clean, 1 with findings (1 required)\n")
+    assert stderr == "tolvar: interrupted after 1 of 2 submissions\n"
+
+
+def test_bundled_example_shows_findings_of_every_kind():
+    result = run("judge", "--format", "csv", str(EXAMPLES / "household.xml"), str(EXAMPLES / "submissions"))
+    kinds = {row["kind"] for row in csv.DictReader(io.StringIO(result.stdout))}
+    assert kinds == {"constraint", "required", "calculation", "not-evaluated"}
