@@ -1,0 +1,302 @@
+"""Runs every comparison and prints one table of ratios.
+
+Each row is measured over several runs. A run pairs one timing of tolvar with
+one of the peer on the same input, so each run gives one ratio; the table
+shows the median ratio and, as the machine's noise, the smallest and largest.
+
+usage: python bench/run.py --build DIR [--runs N] [--json FILE]
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import json
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import asdict, dataclass
+from pathlib import Path
+from typing import Callable
+
+import tolvar
+from lxml import etree
+
+sys.path.insert(0, str(Path(__file__).parent))
+import inputs  # noqa: E402
+
+HERE = Path(__file__).resolve().parent
+CORPUS_FORMS = HERE.parent.parent / "shared" / "corpus" / "forms"
+SCALING_ROWS = (100, 1_000, 10_000)
+
+
+@dataclass
+class Row:
+    name: str
+    measure: str
+    target: str
+    ratios: list[float]
+    unit: str  # how a ratio reads: "x pugixml", "x faster", ...
+    met: Callable[[float], bool]
+
+    def summary(self) -> dict:
+        median = statistics.median(self.ratios)
+        return {
+            "row": self.name,
+            "measure": self.measure,
+            "target": self.target,
+            "median": median,
+            "min": min(self.ratios),
+            "max": max(self.ratios),
+            "unit": self.unit,
+            "met": self.met(median),
+        }
+
+
+def timed(call: Callable[[], object]) -> float:
+    gc.collect()
+    start = time.perf_counter()
+    call()
+    return time.perf_counter() - start
+
+
+def timed_repeat(call: Callable[[], object], repeat: int) -> float:
+    """Seconds per call over `repeat` calls, for calls too quick to time alone."""
+    gc.collect()
+    start = time.perf_counter()
+    for _ in range(repeat):
+        call()
+    return (time.perf_counter() - start) / repeat
+
+
+def paired(ours: Callable[[], float], theirs: Callable[[], float], runs: int) -> list[float]:
+    """Their time over ours, per run, after one warm-up of each."""
+    ours()
+    theirs()
+    return [theirs() / ours() for _ in range(runs)]
+
+
+# --- rows -------------------------------------------------------------------------------
+
+
+def xml_read(work: Path, build: Path, runs: int) -> Row:
+    path = work / "submission-20mb.xml"
+    completed = subprocess.run(
+        [str(build / "bench" / "xml_read_bench"), str(path), str(runs + 1)],
+        check=True, capture_output=True, text=True)
+    times = json.loads(completed.stdout)
+    # The first run of each pays for warming the allocator; it is left out.
+    ratios = [ours / theirs for ours, theirs in zip(times["tolvar"][1:], times["pugixml"][1:])]
+    return Row("XML read", "parse_xml vs pugixml load_buffer, 20 MB submission, C++",
+               "<= 1.5x pugixml's time", ratios, "x pugixml's time", lambda r: r <= 1.5)
+
+
+def xml_from_python(work: Path, runs: int) -> Row:
+    text = (work / "submission-20mb.xml").read_text(encoding="utf-8")
+    data = text.encode("utf-8")  # lxml refuses str with an encoding declaration
+    ratios = paired(lambda: timed(lambda: tolvar.eval_expression("1", text)),
+                    lambda: timed(lambda: etree.fromstring(data)), runs)
+    return Row("XML from Python", 'eval_expression("1", text) vs lxml.etree.fromstring, 20 MB',
+               ">= 3x faster than lxml", ratios, "x faster", lambda r: r >= 3)
+
+
+def row_expression(case: inputs.RuleCase) -> str:
+    """The rule run from its check question of every row, counted."""
+    return f"count(/data/row/{case.check}[{case.rule}])"
+
+
+def lxml_accepts(expression: str, tree: etree._Element) -> bool:
+    try:
+        tree.xpath(expression)
+    except etree.XPathError:
+        return False
+    return True
+
+
+def one_expression(work: Path, runs: int) -> Row:
+    text = (work / "submission-200.xml").read_text(encoding="utf-8")
+    data = text.encode("utf-8")
+    probe = etree.fromstring(data)
+    expressions = [row_expression(case) for case in inputs.rule_cases()]
+    shared = [e for e in expressions if lxml_accepts(e, probe)]
+    repeat = 20
+
+    def ours() -> float:
+        return sum(timed_repeat(lambda: tolvar.eval_expression(e, text), repeat) for e in shared)
+
+    def theirs() -> float:
+        return sum(timed_repeat(lambda: etree.fromstring(data).xpath(e), repeat) for e in shared)
+
+    ratios = paired(ours, theirs, runs)
+    return Row("One expression",
+               f"eval_expression vs lxml parse + XPath, {len(shared)} of 20 rules both accept, "
+               "200 rows",
+               ">= 2x faster than lxml", ratios, "x faster", lambda r: r >= 2)
+
+
+def rule_evaluation(work: Path, runs: int) -> Row:
+    form = inputs.form(0)
+    submission_path = work / "submission-200.xml"
+    text = submission_path.read_text(encoding="utf-8")
+    cases = inputs.rule_cases()
+    evaluations = len(cases) * 200
+    job = work / "enketo-job.json"
+    job.write_text(json.dumps({"instance": str(submission_path),
+                               "rules": [asdict(c) for c in cases], "runs": runs + 1}))
+    completed = subprocess.run(["node", str(HERE / "enketo_rules.js"), str(job)],
+                               check=True, capture_output=True, text=True, cwd=HERE)
+    enketo = json.loads(completed.stdout)
+    if enketo["failed"] or enketo["evaluations"] != evaluations:
+        raise SystemExit(f"Enketo's evaluator did not run every rule: {enketo}")
+    their_rates = [evaluations / s for s in enketo["seconds"][1:]]  # first run: JIT warm-up
+    timed(lambda: tolvar.submission_findings(form, text))
+    our_rates = [evaluations / timed_repeat(lambda: tolvar.submission_findings(form, text), 10)
+                 for _ in range(runs)]
+    ratios = [ours / theirs for ours, theirs in zip(our_rates, their_rates)]
+    return Row("Rule evaluation",
+               "submission_findings vs openrosa-xpath-evaluator (jsdom), 20 rules x 200 rows, "
+               "rules per second",
+               ">= 10x the evaluator's rules/s", ratios, "x rules/s", lambda r: r >= 10)
+
+
+def per_row_growth(name: str, make_call: Callable[[int], Callable[[], object]],
+                   runs: int) -> Row:
+    """Time per row at 10,000 rows over time per row at 100 rows."""
+    calls = {rows: make_call(rows) for rows in SCALING_ROWS}
+    for call in calls.values():
+        call()
+
+    def per_row(rows: int) -> float:
+        return timed_repeat(calls[rows], max(1, 10_000 // rows)) / rows
+
+    ratios = []
+    middle = []
+    for _ in range(runs):
+        small = per_row(100)
+        middle.append(per_row(1_000) / small)
+        ratios.append(per_row(10_000) / small)
+    return Row(f"Scaling: {name}",
+               f"time per row, 10,000 vs 100 rows (1,000 rows: {statistics.median(middle):.2f}x)",
+               "<= 1.5x growth", ratios, "x growth", lambda r: r <= 1.5)
+
+
+def scaling(runs: int) -> list[Row]:
+    forms = {rows: inputs.form(rows) for rows in SCALING_ROWS}
+    submissions = {rows: inputs.submission(rows) for rows in SCALING_ROWS}
+    plain_form = inputs.form(0)
+
+    def judge(rows: int) -> Callable[[], object]:
+        return lambda: tolvar.submission_findings(plain_form, submissions[rows])
+
+    def recompute(rows: int) -> Callable[[], object]:
+        session = tolvar.Session(plain_form, instance=submissions[rows])
+        return session.recompute
+
+    def check(rows: int) -> Callable[[], object]:
+        return lambda: tolvar.check_form(forms[rows])
+
+    return [per_row_growth("submission_findings", judge, runs),
+            per_row_growth("Session.recompute()", recompute, runs),
+            per_row_growth("check_form", check, runs)]
+
+
+_PEAK_SCRIPT = """
+import resource, sys, tolvar
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+tolvar.submission_findings(sys.argv[1], sys.argv[2])
+after = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+print((after - before) * 1024)
+"""
+
+
+def memory(work: Path, runs: int) -> Row:
+    form_path = work / "form.xml"
+    submission_path = work / "submission-100mb.xml"
+    size = submission_path.stat().st_size
+    ratios = []
+    for _ in range(max(1, runs // 2)):
+        completed = subprocess.run(
+            [sys.executable, "-c", _PEAK_SCRIPT, str(form_path), str(submission_path)],
+            check=True, capture_output=True, text=True)
+        ratios.append(int(completed.stdout) / size)
+    return Row("Memory", f"peak RSS growth judging a {size / 1e6:.0f} MB submission (file paths)",
+               "<= 5x the submission's size", ratios, "x its size", lambda r: r <= 5)
+
+
+def largest_form() -> Path:
+    return max(CORPUS_FORMS.glob("*.xml"), key=lambda p: p.stat().st_size)
+
+
+def large_real_form(runs: int) -> list[Row]:
+    path = largest_form()
+    text = path.read_text(encoding="utf-8")
+    submission = tolvar.Session(text).instance_xml()
+
+    def read() -> float:
+        return timed(lambda: tolvar.eval_expression("1", text))
+
+    rows = []
+    for name, call in (("check_form", lambda: tolvar.check_form(text)),
+                       ("submission_findings", lambda: tolvar.submission_findings(text, submission))):
+        ratios = [1 / r for r in paired(lambda: timed(call), read, runs)]
+        rows.append(Row(f"Large real form: {name}",
+                        f"{name} on {path.name} ({path.stat().st_size / 1e6:.1f} MB) vs reading "
+                        "its XML (eval_expression(\"1\", form))",
+                        "<= 3x the read", ratios, "x the read", lambda r: r <= 3))
+    return rows
+
+
+# --- output -----------------------------------------------------------------------------
+
+
+def write_inputs(work: Path) -> None:
+    (work / "submission-20mb.xml").write_text(inputs.submission_of_size(20_000_000))
+    (work / "submission-100mb.xml").write_text(inputs.submission_of_size(100_000_000))
+    (work / "submission-200.xml").write_text(inputs.submission(200))
+    (work / "form.xml").write_text(inputs.form(0))
+
+
+def print_table(summaries: list[dict]) -> None:
+    print("| Row | Measure | Target | Median | Min – max | Met |")
+    print("|---|---|---|---|---|---|")
+    for s in summaries:
+        print(f"| {s['row']} | {s['measure']} | {s['target']} | {s['median']:.2f}{s['unit']} "
+              f"| {s['min']:.2f} – {s['max']:.2f} | {'yes' if s['met'] else 'NO'} |")
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", type=Path, required=True,
+                        help="build folder holding bench/xml_read_bench")
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--json", type=Path, help="also write the summaries here")
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory(prefix="tolvar-bench-") as folder:
+        work = Path(folder)
+        print(f"generating inputs in {work}", file=sys.stderr)
+        write_inputs(work)
+        rows: list[Row] = []
+        steps = [
+            lambda: [xml_read(work, args.build, args.runs)],
+            lambda: [xml_from_python(work, args.runs)],
+            lambda: [one_expression(work, args.runs)],
+            lambda: [rule_evaluation(work, args.runs)],
+            lambda: scaling(args.runs),
+            lambda: [memory(work, args.runs)],
+            lambda: large_real_form(args.runs),
+        ]
+        for step in steps:
+            for row in step():
+                print(f"  {row.name}: {statistics.median(row.ratios):.2f}{row.unit}",
+                      file=sys.stderr)
+                rows.append(row)
+    summaries = [row.summary() for row in rows]
+    print_table(summaries)
+    if args.json:
+        args.json.write_text(json.dumps(summaries, indent=2))
+
+
+if __name__ == "__main__":
+    main()
