@@ -32,19 +32,20 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
 
 
 def run(arguments: argparse.Namespace) -> int:
-    paths, empty_directories = expand(arguments.forms, FORM_SUFFIXES, "forms (.xml, .xlsx, .xls)")
+    items = expand(arguments.forms, FORM_SUFFIXES, "forms (.xml, .xlsx, .xls)")
     report = REPORTS[arguments.format](sys.stdout)
     tally = CheckTally()
-    for empty_directory in empty_directories:
-        _report_error(report, tally, empty_directory)
     done = 0
     try:
-        for path in paths:
-            _check_one(path, report, tally)
+        for item in items:
+            if isinstance(item, InputError):
+                _report_error(report, tally, item)
+            else:
+                _check_one(item, report, tally)
             done += 1
     except KeyboardInterrupt:
         report.finish(tally)
-        complain(f"interrupted after {done} of {plural(len(paths), 'form')}")
+        complain(f"interrupted after {done} of {plural(len(items), 'form')}")
         return INTERRUPTED
     report.finish(tally)
     return exit_status(tally.unreadable, tally.findings)

@@ -54,20 +54,21 @@ def run(arguments: argparse.Namespace) -> int:
     except RuntimeError as error:  # the form cannot be loaded
         complain(f"{arguments.form}: {error}")
         return BAD_INPUT
-    paths, empty_directories = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=form.path)
+    items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=form.path)
     batch = _Batch(form, form_identity, arguments.today, arguments.now,
                    REPORTS[arguments.format](sys.stdout), JudgeTally(),
-                   Progress(len(paths), "submissions", sys.stderr, sys.stdout))
-    for empty_directory in empty_directories:
-        batch.fail(empty_directory)
+                   Progress(len(items), "submissions", sys.stderr, sys.stdout))
     done = 0
     try:
-        for path in paths:
-            batch.judge(path)
+        for item in items:
+            if isinstance(item, InputError):
+                batch.fail(item)
+            else:
+                batch.judge(item)
             done += 1
     except KeyboardInterrupt:
         batch.finish()
-        complain(f"interrupted after {done} of {plural(len(paths), 'submission')}")
+        complain(f"interrupted after {done} of {plural(len(items), 'submission')}")
         return INTERRUPTED
     batch.finish()
     return exit_status(batch.tally.unjudged, batch.tally.findings)
@@ -88,16 +89,17 @@ class _Batch:
             findings = self._findings(path)
         except InputError as error:
             self.fail(error)
-        else:
-            self.tally.add(findings)
-            self.progress.make_room()
-            self.report.submission(path, findings)
+            return
+        self.tally.add(findings)
+        self.progress.make_room()
+        self.report.submission(path, findings)
         self.progress.advance()
 
     def fail(self, error: InputError) -> None:
         self.tally.unjudged += 1
         self.progress.clear()  # the complaint goes to the bar's own stream
         complain(str(error))
+        self.progress.advance()
 
     def finish(self) -> None:
         self.progress.clear()

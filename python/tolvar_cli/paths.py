@@ -9,28 +9,35 @@ from tolvar_cli.errors import InputError
 
 
 def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
-           skip: Path | None = None) -> tuple[list[Path], list[InputError]]:
-    """The files the arguments name, each once, and a complaint per empty directory.
+           skip: Path | None = None) -> list[Path | InputError]:
+    """The files the arguments name, each once, in the order given.
 
     A file argument is taken as it is (reading it reports whether it exists);
     a directory is searched recursively for names ending in one of `suffixes`,
-    in sorted order, leaving out hidden entries and `skip`.
+    in sorted order, leaving out hidden entries and `skip`. A directory with
+    nothing to read stands in the list as an InputError naming `what`.
     """
-    files: list[Path] = []
-    empty: list[InputError] = []
+    items: list[Path | InputError] = []
     seen: set[Path] = set() if skip is None else {skip.resolve()}
     for argument in arguments:
         path = Path(argument)
-        found = _search(path, suffixes) if path.is_dir() else iter([path])
-        count = len(files)
-        for file in found:
-            key = file.resolve()
-            if key not in seen:
-                seen.add(key)
-                files.append(file)
-        if path.is_dir() and len(files) == count:
-            empty.append(InputError(path, f"a directory with no {what} in it"))
-    return files, empty
+        if not path.is_dir():
+            items.extend(_unseen([path], seen))
+        elif found := _unseen(_search(path, suffixes), seen):
+            items.extend(found)
+        else:
+            items.append(InputError(path, f"a directory with no {what} in it"))
+    return items
+
+
+def _unseen(files: Iterator[Path] | list[Path], seen: set[Path]) -> list[Path]:
+    fresh = []
+    for file in files:
+        key = file.resolve()
+        if key not in seen:
+            seen.add(key)
+            fresh.append(file)
+    return fresh
 
 
 def _search(directory: Path, suffixes: tuple[str, ...]) -> Iterator[Path]:
