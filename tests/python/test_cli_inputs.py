@@ -53,7 +53,6 @@ def test_eval_refusals_go_to_standard_error_with_status_2(visit, expression, sub
     (("--version",), 0, f"tolvar {tolvar.__version__}\n"),
     ((), 2, "tolvar: name a command: check, judge or eval\n"),
     (("check",), 2, "the following arguments are required: FORM"),
-    (("judge", "form.xml"), 2, "the following arguments are required: SUBMISSION_OR_DIRECTORY"),
     (("check", "--format", "yaml", "f.xml"), 2, "invalid choice: 'yaml'"),
 ])
 def test_command_line_mistakes_are_explained(arguments, status, output):

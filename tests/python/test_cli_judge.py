@@ -56,11 +56,6 @@ def test_text_report_lists_each_submission_and_sums_up_by_kind(batch):
     assert result.stderr == ""
 
 
-def test_every_submission_clean_exits_zero(batch):
-    result = run("judge", "form.xml", "export/uuid-1/submission.xml", cwd=batch)
-    assert (result.returncode, result.stderr) == (0, "")
-
-
 def test_json_gives_one_object_per_finding_with_the_submission_first(batch):
     result = run("judge", "--format", "json", "form.xml", "export", cwd=batch)
     lines = [json.loads(line) for line in result.stdout.splitlines()]
