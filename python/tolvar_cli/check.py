@@ -24,7 +24,8 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                     "Collect / KoboCollect and in Enketo web forms. Directories are searched "
                     "for .xml and XLSForm files. Exit status: 0 when every form travels, "
                     "1 when there are findings, 2 when an input could not be read.")
-    parser.add_argument("forms", nargs="+", metavar="FORM", help="an XForm, an XLSForm, or a directory of them")
+    parser.add_argument("forms", nargs="+", metavar="FORM",
+                        help="an XForm, an XLSForm, or a directory of them")
     parser.add_argument("--format", choices=sorted(REPORTS), default="text",
                         help="text for reading (the default), json for programs, "
                              "github for workflow annotations")

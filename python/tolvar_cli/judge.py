@@ -26,7 +26,8 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                     "recursively for .xml submissions (an export's one folder per instance "
                     "holding submission.xml). Exit status: 0 when every submission is clean, "
                     "1 when there are findings, 2 when an input could not be judged.")
-    parser.add_argument("form", metavar="FORM", help="the XForm or XLSForm the submissions were made with")
+    parser.add_argument("form", metavar="FORM",
+                        help="the XForm or XLSForm the submissions were made with")
     parser.add_argument("submissions", nargs="+", metavar="SUBMISSION_OR_DIRECTORY")
     parser.add_argument("--format", choices=sorted(REPORTS), default="text",
                         help="text for reading (the default); json, one object per finding "
@@ -108,9 +109,9 @@ class _Batch:
     def _findings(self, path: Path) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
         try:
-            submission_identity = identity.of_instance(text)
-            if not self.form_identity.accepts(submission_identity):
-                raise InputError(path, f"not a submission of this form: its root is {submission_identity}, "
+            theirs = identity.of_instance(text)
+            if not self.form_identity.accepts(theirs):
+                raise InputError(path, f"not a submission of this form: its root is {theirs}, "
                                        f"the form's instance is {self.form_identity}")
             return tolvar.submission_findings(self.form.text, text, self.today, self.now)
         except RuntimeError as error:  # the submission's XML is malformed

@@ -38,10 +38,12 @@ class JudgeTally:
 
     def summary(self) -> str:
         judged = self.clean + self.with_findings
-        text = f"judged {plural(judged, 'submission')}: {self.clean} clean, {self.with_findings} with findings"
+        text = (f"judged {plural(judged, 'submission')}: "
+                f"{self.clean} clean, {self.with_findings} with findings")
         if self.kinds:
             order = [*KINDS, *sorted(set(self.kinds) - set(KINDS))]
-            text += " (" + ", ".join(f"{self.kinds[kind]} {kind}" for kind in order if self.kinds[kind]) + ")"
+            counts = (f"{self.kinds[kind]} {kind}" for kind in order if self.kinds[kind])
+            text += " (" + ", ".join(counts) + ")"
         if self.unjudged:
             text += f"; {plural(self.unjudged, 'input')} could not be judged"
         return text

@@ -47,7 +47,8 @@ class BindLines:
             if name in seen:
                 continue
             seen.add(name)
-            value = html.unescape(attribute.group(2) if attribute.group(2) is not None else attribute.group(3))
+            quoted = attribute.group(2) if attribute.group(2) is not None else attribute.group(3)
+            value = html.unescape(quoted)
             if value.strip():
                 values[name] = value
                 offsets[name] = match.start(1) + attribute.start()

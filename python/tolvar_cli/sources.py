@@ -10,7 +10,8 @@ from tolvar_cli.errors import InputError
 # Unicode White_Space. The engine takes an argument as XML text only when its
 # first other character is "<", and as a file path otherwise, so text handed
 # to it must be checked by the same rule.
-_WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"
+_WHITE_SPACE = ("\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007"
+                "\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
 
 _READ_FAILURES = (
     (FileNotFoundError, "no such file or directory"),
