@@ -11,7 +11,10 @@ import dataclasses
 import tolvar
 
 # Evaluated by the engine itself, so names are read exactly as it reads
-# them (namespace prefixes dropped). Element names hold no spaces.
+# them (namespace prefixes dropped). Element names hold no spaces. The
+# primary instance is the form's first <instance>, as a Session takes it.
+_PRIMARY_ROOT = "(//instance)[1]/*[1]"
+_FORM_ROOT_AND_ID = f"concat(name({_PRIMARY_ROOT}), ' ', {_PRIMARY_ROOT}/@id)"
 _ROOT_AND_ID = "concat(name(/), ' ', /@id)"
 
 
@@ -30,9 +33,16 @@ class Identity:
         return not (self.form_id and submission.form_id) or submission.form_id == self.form_id
 
 
-def of_form(form: str) -> Identity:
-    """The identity of the form's primary instance; RuntimeError when the form cannot be loaded."""
-    return of_instance(tolvar.Session(form).instance_xml())
+def of_form(form: str) -> Identity | None:
+    """The identity of the form's primary instance, or None when it has none to compare.
+
+    RuntimeError when the form cannot be loaded: it is loaded once here,
+    against an empty submission, so that fault is told once and as the
+    form's, not again for every submission.
+    """
+    tolvar.submission_findings(form, "<_/>")
+    root, _, form_id = tolvar.eval_expression(_FORM_ROOT_AND_ID, form).partition(" ")
+    return Identity(root, form_id) if root else None
 
 
 def of_instance(xml: str) -> Identity:
