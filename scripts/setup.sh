@@ -16,5 +16,6 @@ fi
 
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/pip install -q --upgrade pip
-.venv/bin/pip install -q cmake ninja pytest hypothesis
-.venv/bin/pip install -q .
+.venv/bin/pip install -q cmake ninja
+# The test extra brings pytest, Hypothesis and mypy; xlsform brings pyxform.
+.venv/bin/pip install -q ".[test,xlsform]"
