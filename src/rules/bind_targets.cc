@@ -73,9 +73,9 @@ std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& mode
   return std::move(nodes.ids);
 }
 
-std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
-                                              const Host& host) {
-  std::vector<std::vector<NodeId>> targets(form.binds.size());
+std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
+                                                                   const XmlDocument& model) {
+  std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());
   if (!model.has_root()) return targets;
   std::vector<Expr> parsed;  // keeps the names the trie points into
   parsed.reserve(form.binds.size());
@@ -87,12 +87,25 @@ std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocumen
     parsed.push_back(std::move(nodeset).value());
     if (auto names = plain_names(parsed.back(), model[model.root].name)) {
       plain.emplace_back(i, trie.insert(*names));
-    } else {
-      targets[i] = nodeset_targets(parsed.back(), model, host);
     }
   }
   walk(model, trie);
   for (auto [bind, entry] : plain) targets[bind] = trie.entries[entry].matches;
+  return targets;
+}
+
+std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
+                                              const Host& host) {
+  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(form, model);
+  std::vector<std::vector<NodeId>> targets(form.binds.size());
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    if (plain[i]) {
+      targets[i] = std::move(*plain[i]);
+      continue;
+    }
+    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
+    if (nodeset.ok()) targets[i] = nodeset_targets(nodeset.value(), model, host);
+  }
   return targets;
 }
 

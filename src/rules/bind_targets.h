@@ -1,6 +1,7 @@
 // The nodes every bind of a form applies to, for one evaluation document.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "eval/context.h"
@@ -16,6 +17,12 @@ namespace tolvar {
 // children per bind, so that thousands of binds over one group stay linear.
 std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
                                               const Host& host);
+
+// By bind index: the nodes of every bind whose nodeset is a plain chain of
+// named child steps, all found in one walk; nothing for the other binds.
+// Only the document's structure decides these, never its texts.
+std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
+                                                                   const XmlDocument& model);
 
 // The nodes one parsed nodeset selects from the model root.
 std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& model,

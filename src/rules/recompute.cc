@@ -1,13 +1,17 @@
 // One run of a session's logic: calculations written back in calculation
 // order, then relevance and the judge over the updated instance.
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "eval/context.h"
 #include "eval/value.h"
+#include "parser/expr.h"
+#include "rules/bind_targets.h"
 #include "rules/judge.h"
+#include "rules/node_paths.h"
 #include "rules/session.h"
 
 namespace tolvar {
@@ -20,48 +24,113 @@ void strip_model_prefix(std::string& path) {
   if (path.starts_with(kModelPrefix)) path.erase(0, kModelPrefix.size());
 }
 
-std::string instance_path(const XmlDocument& model, NodeId node) {
-  std::string path = model.node_path(node);
-  strip_model_prefix(path);
-  return path;
+// A calculated value and the model node it was written to.
+struct Calculated {
+  NodeId node;
+  std::string value;
+};
+using CalculatedByPath = std::map<std::string, Calculated>;
+
+// Per model node id: the instance node it copies, or kNoNode. model_document
+// copies the instance root first, node for node, so the two trees are walked
+// side by side instead of looking every path up again.
+std::vector<NodeId> instance_nodes(const XmlDocument& model, const XmlDocument& instance) {
+  std::vector<NodeId> original(model.nodes.size(), kNoNode);
+  if (!instance.has_root() || model[model.root].children.empty()) return original;
+  std::vector<std::pair<NodeId, NodeId>> pending{{model[model.root].children.front(), instance.root}};
+  while (!pending.empty()) {
+    const auto [copy, source] = pending.back();
+    pending.pop_back();
+    original[copy] = source;
+    const XmlNode& copied = model[copy];
+    const XmlNode& node = instance[source];
+    for (std::size_t i = 0; i < copied.attributes.size(); ++i) {
+      original[copied.attributes[i]] = node.attributes[i];
+    }
+    for (std::size_t i = 0; i < copied.children.size(); ++i) {
+      pending.emplace_back(copied.children[i], node.children[i]);
+    }
+  }
+  return original;
+}
+
+// Whether `path` (an instance path of `node`) reads back as that very node:
+// a plain chain of child steps naming the node's ancestry, each with at most
+// a positional index. Names that parse as something else are left to
+// find_node, as are attributes.
+bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view path) {
+  if (node == kNoNode || instance[node].is_attribute) return false;
+  Result<Expr> parsed = parse_expression(path);
+  if (!parsed.ok() || parsed.value().kind != ExprKind::Path || !parsed.value().absolute) {
+    return false;
+  }
+  const std::vector<Step>& steps = parsed.value().steps;
+  std::size_t depth = steps.size();
+  for (NodeId at = node; at != kNoNode; at = instance[at].parent) {
+    if (depth == 0) return false;
+    const Step& step = steps[--depth];
+    bool plain_index = step.predicates.empty() ||
+                       (step.predicates.size() == 1 && step.predicates[0].kind == ExprKind::Number);
+    if (step.axis != Axis::Child || step.test.any || step.test.name != instance[at].name ||
+        !plain_index) {
+      return false;
+    }
+  }
+  return depth == 0 && steps.front().predicates.empty();
 }
 
 // Every calculation over one evaluation document, each value written there
 // at once so that later calculations read it. Relevance plays no part.
-std::map<std::string, std::string> calculate_all(const FormSession& session,
-                                                 RecomputeResult& result) {
-  XmlDocument model = model_document(session.form, session.instance);
+// Plain nodesets depend on structure alone, which calculations leave as it
+// is, so they are resolved once up front.
+CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
+                               RecomputeResult& result) {
   FormHost host(session.form, model, session.today, session.now);
-  std::map<std::string, std::string> values;
+  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(session.form, model);
+  NodePaths paths(model);
+  CalculatedByPath values;
   for (std::size_t index : session.form.calc_order) {
     const Bind& bind = session.form.binds[index];
     if (!bind.calculate) continue;
-    for (NodeId node : bound_nodes(bind, model, host)) {
+    std::vector<NodeId> nodes = plain[index] ? std::move(*plain[index])
+                                             : bound_nodes(bind, model, host);
+    for (NodeId node : nodes) {
       Result<Value> value = evaluate(bind.calculate->expr, EvalContext{model, node, 1, 1, host});
       if (!value.ok()) {
         result.failed.emplace_back(bind.nodeset, value.error());
         continue;
       }
       model[node].text = to_string(value.value(), model);
-      values.insert_or_assign(instance_path(model, node), model[node].text);
+      std::string path = paths.path(node);
+      strip_model_prefix(path);
+      values.insert_or_assign(std::move(path), Calculated{node, model[node].text});
     }
   }
   return values;
 }
 
 // Writes the values that differ from the current answers; only those are
-// reported. A refused write is ignored, as for any other answer.
-void apply_changes(FormSession& session, std::map<std::string, std::string>& values,
+// reported. A refused write is ignored, as for any other answer. A node is
+// found through the copy it was calculated in while the path names it
+// plainly and nothing has been created since; otherwise by its path.
+void apply_changes(FormSession& session, const XmlDocument& model, CalculatedByPath& values,
                    RecomputeResult& result) {
   BareHost host(session.today, session.now);
-  for (auto& [path, value] : values) {
-    NodeId node = find_node(session.instance, path, host);
+  const std::vector<NodeId> original = instance_nodes(model, session.instance);
+  bool created = false;
+  for (auto& [path, calculated] : values) {
+    std::string& value = calculated.value;
+    NodeId node = original[calculated.node];
+    if (created || !reads_back_as(session.instance, node, path)) {
+      node = find_node(session.instance, path, host);
+    }
     if (node != kNoNode) {
       if (session.instance.string_value(node) == value) continue;
       session.instance[node].text = value;
     } else {
       if (value.empty()) continue;
       static_cast<void>(set_answer(session.instance, path, value, host));
+      created = true;
     }
     result.calculated.emplace_hint(result.calculated.end(), path, std::move(value));
   }
@@ -72,10 +141,12 @@ void report_relevance(const FormSession& session, RecomputeResult& result) {
   FormHost host(session.form, model, session.today, session.now);
   std::vector<SubmissionFinding> findings;
   Relevance relevance = compute_relevance(session.form, model, host, findings);
+  NodePaths paths(model);
   for (NodeId node = 0; node < relevance.state.size(); ++node) {
-    if (relevance.has(node)) {
-      result.relevant.insert_or_assign(instance_path(model, node), !relevance.is_hidden(node));
-    }
+    if (!relevance.has(node)) continue;
+    std::string path = paths.path(node);
+    strip_model_prefix(path);
+    result.relevant.insert_or_assign(std::move(path), !relevance.is_hidden(node));
   }
   for (SubmissionFinding& finding : findings) {
     if (finding.kind != FindingKind::NotEvaluated) continue;
@@ -123,8 +194,9 @@ void count_rows(const FormSession& session, RecomputeResult& result) {
 
 RecomputeResult recompute(FormSession& session) {
   RecomputeResult result;
-  std::map<std::string, std::string> values = calculate_all(session, result);
-  apply_changes(session, values, result);
+  XmlDocument model = model_document(session.form, session.instance);
+  CalculatedByPath values = calculate_all(session, model, result);
+  apply_changes(session, model, values, result);
   report_relevance(session, result);
   report_judgement(session, result);
   count_rows(session, result);
