@@ -1,6 +1,7 @@
 #include "rules/clock.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "tree/unicode.h"
 
@@ -10,17 +11,30 @@ namespace {
 constexpr std::string_view kDefaultToday = "1970-01-01";
 constexpr std::string_view kDefaultNow = "1970-01-01T00:00:00.000Z";
 
+// The first descendant of the root named `name` in document order, or
+// kNoNode. The walk stops there: these elements sit near the top of a
+// submission, and listing every node first would cost as much as the read.
+NodeId first_named(const XmlDocument& doc, std::string_view name) {
+  std::vector<NodeId> pending(doc[doc.root].children.rbegin(), doc[doc.root].children.rend());
+  while (!pending.empty()) {
+    const NodeId id = pending.back();
+    pending.pop_back();
+    if (doc[id].name == name) return id;
+    const std::vector<NodeId>& children = doc[id].children;
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+  return kNoNode;
+}
+
 // The string value of the first descendant of the root named `name`, unless
 // that element is blank: later elements of the same name are not consulted.
 std::optional<std::string> first_value(const XmlDocument& doc, std::string_view name) {
   if (!doc.has_root()) return std::nullopt;
-  for (NodeId id : doc.descendants(doc.root)) {
-    if (doc[id].name != name) continue;
-    std::string value = doc.string_value(id);
-    if (is_blank(value)) return std::nullopt;
-    return value;
-  }
-  return std::nullopt;
+  const NodeId id = first_named(doc, name);
+  if (id == kNoNode) return std::nullopt;
+  std::string value = doc.string_value(id);
+  if (is_blank(value)) return std::nullopt;
+  return value;
 }
 
 std::string work_out_today(const XmlDocument& doc) {
