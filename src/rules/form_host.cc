@@ -66,6 +66,15 @@ std::optional<std::string> itemset_label(const Form& form, NodeId control, std::
   return std::nullopt;
 }
 
+// An instance declared with "src" and nothing inside is a placeholder for an
+// external file that nobody loaded: reading it as an empty table would turn
+// every lookup into a confident "".
+bool is_unloaded_external(const XmlDocument& table) {
+  if (!table.has_root() || !table[table.root].children.empty()) return false;
+  const std::string* src = table.attribute(table.root, "src");
+  return src != nullptr && !is_blank(*src);
+}
+
 }  // namespace
 
 FormHost::FormHost(const Form& form, const XmlDocument& model, std::string today, std::string now)
@@ -73,7 +82,8 @@ FormHost::FormHost(const Form& form, const XmlDocument& model, std::string today
 
 const XmlDocument* FormHost::lookup_table(std::string_view id) const {
   auto found = form_.instances.find(std::string(id));
-  return found == form_.instances.end() ? nullptr : &found->second;
+  if (found == form_.instances.end() || is_unloaded_external(found->second)) return nullptr;
+  return &found->second;
 }
 
 std::optional<std::string> FormHost::choice_label(std::string_view value,

@@ -115,3 +115,20 @@ def test_every_corpus_submission_is_judged(corpus):
     # uuid() is refused rather than guessed, so instanceID calculations are not evaluated.
     assert kinds.get("not-evaluated", 0) > 0
     assert set(kinds) <= {"constraint", "required", "calculation", "not-evaluated"}
+
+
+def test_pulldata_refuses_an_external_table_nobody_loaded():
+    form = xform(
+        "<bind nodeset='/data/a' calculate=\"pulldata('fruits', 'price', 'name', 'apple')\"/>",
+    ).replace("</instance>", "</instance><instance id='fruits' src='jr://file-csv/fruits.csv'/>", 1)
+    findings = tolvar.submission_findings(form, "<data><a>3</a></data>")
+    assert [(f["kind"], f["says"]) for f in findings] == [(
+        "not-evaluated",
+        "/data/a: rule could not be evaluated — pulldata() cannot find the table 'fruits' — "
+        "the form declares it as an external file, and nothing has loaded it",
+    )]
+    inline = form.replace(
+        "<instance id='fruits' src='jr://file-csv/fruits.csv'/>",
+        "<instance id='fruits'><root><item><name>apple</name><price>3</price></item></root></instance>",
+    )
+    assert tolvar.submission_findings(inline, "<data><a>3</a></data>") == []
