@@ -34,15 +34,48 @@ void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& do
   std::erase_if(candidates, [&](NodeId id) { return document[id].name != test.name; });
 }
 
+// The rank range of the subtree a descendant step last expanded. Without
+// predicates, a context node inside it can only reach nodes already reached,
+// so it is skipped: "//*//*" then visits each node once per step instead of
+// once per ancestor, which on a deep document is the difference between
+// linear and quadratic.
+class ExpandedSubtree {
+ public:
+  ExpandedSubtree(const XmlDocument& document, Axis axis, const Step& step)
+      : document_(document),
+        active_(step.predicates.empty() &&
+                (axis == Axis::Descendant || axis == Axis::DescendantOrSelf)) {}
+
+  bool covers(NodeId node) const {
+    const std::size_t rank = document_.rank_of(node);
+    return active_ && rank != kNoRank && first_ != kNoRank && rank > first_ && rank <= last_;
+  }
+  // `reached` is the node's axis in pre-order, before any node test.
+  void expanded(NodeId node, const Nodes& reached) {
+    if (!active_) return;
+    first_ = document_.rank_of(node);
+    last_ = reached.empty() ? first_ : document_.rank_of(reached.back());
+  }
+
+ private:
+  const XmlDocument& document_;
+  bool active_;
+  std::size_t first_ = kNoRank;
+  std::size_t last_ = kNoRank;
+};
+
 // One step from every node of the list; predicates see each node's own
 // candidates, so positions count per context node.
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
   Nodes out;
   Nodes candidates;
+  ExpandedSubtree expanded(document, axis, step);
   for (NodeId node : nodes) {
+    if (expanded.covers(node)) continue;
     candidates.clear();
     append_axis(document, node, axis, candidates);
+    expanded.expanded(node, candidates);
     keep_passing(candidates, step.test, document);
     Status kept = apply_predicates(candidates, step.predicates, context);
     if (!kept.ok()) return kept;
