@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "eval/context.h"
 #include "lib/convert.h"
@@ -69,7 +70,8 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   std::string_view form;
   if (!text_argument(form_arg, "check_form", "form", form)) return nullptr;
   return guarded([&]() -> PyObject* {
-    Result<std::string> text = read_source(form, "form");
+    std::string storage;
+    Result<std::string_view> text = read_source_view(form, "form", storage);
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
     Result<XmlDocument> document = parse_xml(text.value());
     if (!document.ok()) return raise(PyExc_RuntimeError, "XForm XML: " + document.error());
@@ -95,16 +97,21 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    Result<std::string> form_text = read_source(form, "form");
+    std::string form_storage, submission_storage;
+    Result<std::string_view> form_text = read_source_view(form, "form", form_storage);
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
-    Result<std::string> submission_text = read_source(submission, "submission");
+    Result<std::string_view> submission_text =
+        read_source_view(submission, "submission", submission_storage);
     if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
     Result<Form> loaded = load_form(form_text.value());
     if (!loaded.ok()) return raise(PyExc_RuntimeError, loaded.failure());
     Result<XmlDocument> instance = parse_xml(submission_text.value());
     if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());
+    // The text is no longer needed: judging a large file need not hold it too.
+    std::string().swap(submission_storage);
     Clock clock = clock_from_submission(instance.value(), today, now);
-    return list_of(judge_submission(loaded.value(), instance.value(), clock.today, clock.now),
+    return list_of(judge_submission(loaded.value(), std::move(instance).value(), clock.today,
+                                    clock.now),
                    submission_finding_dict);
   });
 }
@@ -128,7 +135,8 @@ PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    Result<std::string> text = read_source(submission, "submission");
+    std::string storage;
+    Result<std::string_view> text = read_source_view(submission, "submission", storage);
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
     Result<XmlDocument> instance = parse_xml(text.value());
     if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());

@@ -193,6 +193,30 @@ std::string quote_value(std::string_view text) {
   return quoted;
 }
 
+// Secondary instance roots, copied in ascending id order; then document order.
+void append_secondary_instances(const Form& form, XmlDocument& model) {
+  for (const auto& [id, secondary] : form.instances) {
+    if (secondary.has_root()) {
+      model.append_child(model.root, model.copy_from(secondary, secondary.root));
+    }
+  }
+  model.renumber();
+}
+
+std::vector<SubmissionFinding> judge_model(const Form& form, const XmlDocument& model,
+                                           std::string_view today, std::string_view now) {
+  FormHost host(form, model, std::string(today), std::string(now));
+  BindTargets targets = bind_targets(form, model, host);
+  NodePaths paths(model);
+  std::vector<SubmissionFinding> findings;
+  Judging judging{form, model, host, targets, paths, findings};
+  Relevance relevance = relevance_of(judging);
+  judge_calculations(judging, relevance);
+  judge_answers(judging, relevance);
+  finish_findings(form, model, findings);
+  return findings;
+}
+
 }  // namespace
 
 const char* kind_text(FindingKind kind) {
@@ -206,12 +230,16 @@ XmlDocument model_document(const Form& form, const XmlDocument& instance) {
   XmlDocument model;
   model.root = model.new_element("model", "");
   if (instance.has_root()) model.append_child(model.root, model.copy_from(instance, instance.root));
-  for (const auto& [id, secondary] : form.instances) {
-    if (secondary.has_root()) {
-      model.append_child(model.root, model.copy_from(secondary, secondary.root));
-    }
-  }
-  model.renumber();
+  append_secondary_instances(form, model);
+  return model;
+}
+
+XmlDocument model_document(const Form& form, XmlDocument&& instance) {
+  XmlDocument model = std::move(instance);
+  const NodeId instance_root = model.root;
+  model.root = model.new_element("model", "");
+  if (instance_root != kNoNode) model.append_child(model.root, instance_root);
+  append_secondary_instances(form, model);
   return model;
 }
 
@@ -229,17 +257,12 @@ Relevance compute_relevance(const Form& form, const XmlDocument& model, const Ho
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
                                                 std::string_view today, std::string_view now) {
-  XmlDocument model = model_document(form, submission);
-  FormHost host(form, model, std::string(today), std::string(now));
-  BindTargets targets = bind_targets(form, model, host);
-  NodePaths paths(model);
-  std::vector<SubmissionFinding> findings;
-  Judging judging{form, model, host, targets, paths, findings};
-  Relevance relevance = relevance_of(judging);
-  judge_calculations(judging, relevance);
-  judge_answers(judging, relevance);
-  finish_findings(form, model, findings);
-  return findings;
+  return judge_model(form, model_document(form, submission), today, now);
+}
+
+std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
+                                                std::string_view today, std::string_view now) {
+  return judge_model(form, model_document(form, std::move(submission)), today, now);
 }
 
 std::string finding_message(const SubmissionFinding& finding) {

@@ -48,6 +48,9 @@ class FormHost : public Host {
 // A root "model" holding a copy of the instance root, then a copy of every
 // secondary instance root in ascending id order.
 XmlDocument model_document(const Form& form, const XmlDocument& instance);
+// The same, taking the instance's arena over instead of copying it: its
+// nodes keep their ids and the "model" root is added after them.
+XmlDocument model_document(const Form& form, XmlDocument&& instance);
 
 // The nodes the bind's nodeset selects from the model root; none on failure.
 std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host);
@@ -63,6 +66,9 @@ Relevance compute_relevance(const Form& form, const XmlDocument& model, const Ho
                             std::vector<SubmissionFinding>& findings);
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
+                                                std::string_view today, std::string_view now);
+// The same, judging the submission in place of a copy of it.
+std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
                                                 std::string_view today, std::string_view now);
 
 // The "says" text of a finding.
