@@ -1,0 +1,29 @@
+// Invariant checks shared by the harnesses. A broken invariant aborts, which
+// libFuzzer records as a crash together with the input that caused it.
+#pragma once
+
+#include <string_view>
+
+#include "tree/document.h"
+
+namespace tolvar::fuzz {
+
+// Aborts with `what` on stderr unless `holds`.
+void require(bool holds, const char* what);
+
+// Every stored id is in the arena, every link has its back link, attributes
+// hold no nodes, nothing is reachable twice, and when the document is ranked
+// the reachable nodes carry their pre-order rank.
+void check_document(const XmlDocument& document);
+
+// Whether the writer can spell every name so that the reader gives it back:
+// the lenient reader accepts names (empty ones, "?x", "x/", " x") and set_answer creates
+// prefixed ones ("x:y") that no tag written by write_xml reads back as the
+// same name.
+bool names_round_trip(const XmlDocument& document);
+
+// Parses `written`, requires success, and requires that writing the result
+// gives `written` again.
+void check_rewrite_is_stable(std::string_view written);
+
+}  // namespace tolvar::fuzz

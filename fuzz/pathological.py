@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Times the engine on pathological but legal input and prints the figures.
+
+Each case must finish in bounded time or be refused with a clear message;
+this script records how long each takes (it asserts nothing about time):
+
+    .venv/bin/python fuzz/pathological.py [--quick]
+"""
+
+import argparse
+import math
+import time
+
+import tolvar
+
+FORM_HEAD = "<h:html xmlns:h='h'><h:head><model><instance>"
+FORM_TAIL = "</model></h:head><h:body/></h:html>"
+
+
+def flat_instance(rows):
+    row = "<r><a>1</a><b>two</b><c>3.5</c></r>"
+    return "<data>" + row * rows + "</data>"
+
+
+def deep_instance(depth):
+    return "<data>" + "<g>" * depth + "x" + "</g>" * depth + "</data>"
+
+
+def geo_value(points):
+    coordinates = []
+    for i in range(points):
+        angle = 2 * math.pi * i / points
+        coordinates.append(f"{10 + math.sin(angle):.6f} {20 + math.cos(angle):.6f} 0 0")
+    return ";".join(coordinates + coordinates[:1])
+
+
+def many_binds_fields(count, wrong=-1):
+    return "".join(f"<q{i}>{-i if i == wrong else i}</q{i}>" for i in range(count))
+
+
+def many_binds_form(count):
+    fields = many_binds_fields(count)
+    binds = "".join(
+        f"<bind nodeset='/data/q{i}' type='int' constraint='. &gt;= 0'"
+        f" relevant='/data/q{max(i - 1, 0)} != 5' calculate='{i} + 0'/>"
+        for i in range(count))
+    return FORM_HEAD + "<data>" + fields + "</data></instance>" + binds + FORM_TAIL
+
+
+def timed(label, call):
+    start = time.perf_counter()
+    try:
+        result = call()
+        outcome = repr(result)[:60] if not isinstance(result, list) else f"{len(result)} items"
+    except (RuntimeError, ValueError, MemoryError) as error:
+        outcome = f"{type(error).__name__}: {str(error)[:80]}"
+    print(f"{time.perf_counter() - start:9.3f}s  {label:55}  {outcome}", flush=True)
+
+
+def descendant_chains(scale):
+    flat = flat_instance(25_000 * scale)
+    deep = deep_instance(2_000 * scale)
+    for steps in (1, 2, 3, 5, 8):
+        expression = "count(" + "//*" * steps + ")"
+        timed(f"{expression} over {25_000 * scale} rows", lambda: tolvar.eval_expression(expression, flat))
+        timed(f"{expression} over a {2_000 * scale}-deep chain", lambda: tolvar.eval_expression(expression, deep))
+    for expression in ("count(//*/ancestor::*)", "count(//g/following::*)"):
+        timed(f"{expression} over a {2_000 * scale}-deep chain", lambda: tolvar.eval_expression(expression, deep))
+    rows = flat_instance(500 * scale)
+    for expression in ("count(//*/following-sibling::*)", "count(//r[a = //r[last()]/a])",
+                       "count(//r[count(//r[count(//a) > 0]) > 0])"):
+        timed(f"{expression} over {500 * scale} rows", lambda: tolvar.eval_expression(expression, rows))
+
+
+def geo(points):
+    shape = geo_value(points)
+    submission = f"<data><shape>{shape}</shape></data>"
+    timed(f"area() of {points} points", lambda: tolvar.eval_expression("area(/data/shape)", submission))
+    timed(f"distance() of {points} points", lambda: tolvar.eval_expression("distance(/data/shape)", submission))
+    form = (FORM_HEAD + "<data><shape/></data></instance>"
+            "<bind nodeset='/data/shape' type='geoshape' constraint='area(.) &gt; 0'/>" + FORM_TAIL)
+    timed(f"submission_findings with a {points}-point shape", lambda: tolvar.submission_findings(form, submission))
+
+
+def big_submission(megabytes):
+    row = "<r><q>1</q><s>some text here</s></r>"
+    submission = "<data>" + row * (megabytes * 1_000_000 // len(row)) + "</data>"
+    form = (FORM_HEAD + "<data><r><q/><s/></r></data></instance>"
+            "<bind nodeset='/data/r/q' type='int' constraint='. &gt; 0' required='true()'/>"
+            "<bind nodeset='/data/r/s' relevant='../q = 1'/>" + FORM_TAIL)
+    timed(f"eval_expression count() on {megabytes} MB", lambda: tolvar.eval_expression("count(/data/r)", submission))
+    timed(f"submission_findings on {megabytes} MB", lambda: tolvar.submission_findings(form, submission))
+
+
+def many_binds(count):
+    form = many_binds_form(count)
+    timed(f"check_form with {count} binds", lambda: tolvar.check_form(form))
+    submission = "<data>" + many_binds_fields(count, wrong=count // 2) + "</data>"
+    timed(f"submission_findings with {count} binds", lambda: tolvar.submission_findings(form, submission))
+    session = tolvar.Session(form)
+    timed(f"Session.recompute with {count} binds", lambda: len(session.recompute()["calculated"]))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--quick", action="store_true", help="a tenth of the sizes")
+    args = parser.parse_args()
+    scale = 1 if args.quick else 4
+    descendant_chains(scale)
+    geo(1_000 if args.quick else 10_000)
+    big_submission(10 if args.quick else 100)
+    many_binds(2_000 if args.quick else 20_000)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,118 @@
+// A session driven by fuzzed edits: set, get, add_row, remove_row,
+// recompute, choices and writing, in any order, on the sample form (or on a
+// fuzzed one). After every edit the instance must still be a sound tree.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "nesting.h"
+#include "rules/session.h"
+#include "sample_form.h"
+#include "tree/instance_edit.h"
+
+using namespace tolvar;
+
+namespace {
+
+enum class Edit { Set, Get, AddRow, RemoveRow, Recompute, Choices, Write, kMaxValue = Write };
+
+struct Path {
+  std::string text;
+  bool plain;  // names nodes by name and position only, so set-then-get holds
+};
+
+// A path from the sample list, the canonical path of a node now in the
+// instance, a template's key, or fuzzed text.
+Path pick_path(FuzzedDataProvider& input, const FormSession& session) {
+  switch (input.ConsumeIntegralInRange(0, 3)) {
+    case 0:
+      return {std::string(input.PickValueInArray(fuzz::kSamplePaths)), false};
+    case 1: {
+      const XmlDocument& instance = session.instance;
+      const NodeId id = input.ConsumeIntegralInRange<NodeId>(0, instance.nodes.size() - 1);
+      if (instance.rank_of(id) == kNoRank) return {"/", false};
+      return {instance.node_path(id), true};
+    }
+    case 2:
+      if (!session.templates.empty()) {
+        auto entry = session.templates.begin();
+        std::advance(entry, input.ConsumeIntegralInRange<std::size_t>(0, session.templates.size() - 1));
+        return {entry->first, true};
+      }
+      [[fallthrough]];
+    default:
+      break;
+  }
+  std::string text = input.ConsumeRandomLengthString(64);
+  Result<Expr> parsed = parse_expression(text);
+  if (parsed.ok() && fuzz::predicate_nesting(parsed.value()) > 1) return {"/", false};
+  return {std::move(text), false};
+}
+
+std::optional<FormSession> start(FuzzedDataProvider& input) {
+  const bool own_form = input.ConsumeIntegralInRange(0, 7) == 0;
+  const std::string form = own_form ? input.ConsumeRandomLengthString(4096)
+                                    : std::string(fuzz::kSampleForm);
+  std::optional<std::string> saved;
+  if (input.ConsumeIntegralInRange(0, 7) == 0) saved = input.ConsumeRandomLengthString(1024);
+  Result<FormSession> started = start_session(form, saved);
+  if (!started.ok()) return std::nullopt;
+  return std::move(started).value();
+}
+
+void set(FormSession& session, const Path& path, const std::string& value, const Host& host) {
+  if (!set_answer(session.instance, path.text, value, host).ok()) return;
+  // A prefixed name is created as written but tested by its local part.
+  if (!path.plain || path.text.find(':') != std::string::npos) return;
+  fuzz::require(get_answer(session.instance, path.text, host).starts_with(value),
+                "an answer set is read back");
+}
+
+void remove(FormSession& session, const Path& path, std::uint64_t position, const Host& host) {
+  const std::size_t before = repeat_rows(session.instance, path.text, host).size();
+  Result<std::size_t> left = remove_row(session.instance, path.text, position, host);
+  if (left.ok()) fuzz::require(left.value() + 1 == before, "removing a row leaves one fewer");
+}
+
+void add(FormSession& session, const Path& path, const Host& host) {
+  Result<std::size_t> rows = add_row(session.instance, session.templates, path.text, host);
+  if (!rows.ok()) return;
+  fuzz::require(rows.value() == repeat_rows(session.instance, path.text, host).size(),
+                "add_row counts the rows there are");
+}
+
+void write(const FormSession& session) {
+  const std::string written = write_xml(session.instance);
+  if (fuzz::names_round_trip(session.instance)) fuzz::check_rewrite_is_stable(written);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  std::optional<FormSession> started = start(input);
+  if (!started) return 0;
+  FormSession& session = *started;
+  fuzz::check_document(session.instance);
+  for (int step = 0; step < 32 && input.remaining_bytes() > 0; ++step) {
+    const Edit edit = input.ConsumeEnum<Edit>();
+    const Path path = pick_path(input, session);
+    BareHost host(session.today, session.now);
+    switch (edit) {
+      case Edit::Set: set(session, path, input.ConsumeRandomLengthString(32), host); break;
+      case Edit::Get: get_answer(session.instance, path.text, host); break;
+      case Edit::AddRow: add(session, path, host); break;
+      case Edit::RemoveRow: remove(session, path, input.ConsumeIntegralInRange<std::uint64_t>(0, 4), host); break;
+      case Edit::Recompute: recompute(session); break;
+      case Edit::Choices: list_choices(session, path.text); break;
+      case Edit::Write: write(session); break;
+    }
+    fuzz::check_document(session.instance);
+  }
+  return 0;
+}
