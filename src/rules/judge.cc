@@ -203,18 +203,21 @@ void append_secondary_instances(const Form& form, XmlDocument& model) {
   model.renumber();
 }
 
-std::vector<SubmissionFinding> judge_model(const Form& form, const XmlDocument& model,
-                                           std::string_view today, std::string_view now) {
-  FormHost host(form, model, std::string(today), std::string(now));
-  BindTargets targets = bind_targets(form, model, host);
-  NodePaths paths(model);
-  std::vector<SubmissionFinding> findings;
-  Judging judging{form, model, host, targets, paths, findings};
-  Relevance relevance = relevance_of(judging);
-  judge_calculations(judging, relevance);
-  judge_answers(judging, relevance);
-  finish_findings(form, model, findings);
-  return findings;
+Judgement judge_model(const Form& form, XmlDocument model, std::string_view today,
+                      std::string_view now) {
+  Judgement judgement{std::move(model), {}, {}, 0};
+  const XmlDocument& judged = judgement.model;
+  FormHost host(form, judged, std::string(today), std::string(now));
+  BindTargets targets = bind_targets(form, judged, host);
+  NodePaths paths(judged);
+  std::vector<SubmissionFinding>& findings = judgement.findings;
+  Judging judging{form, judged, host, targets, paths, findings};
+  judgement.relevance = relevance_of(judging);
+  judgement.relevance_findings = findings.size();
+  judge_calculations(judging, judgement.relevance);
+  judge_answers(judging, judgement.relevance);
+  finish_findings(form, judged, findings);
+  return judgement;
 }
 
 }  // namespace
@@ -257,12 +260,17 @@ Relevance compute_relevance(const Form& form, const XmlDocument& model, const Ho
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
                                                 std::string_view today, std::string_view now) {
-  return judge_model(form, model_document(form, submission), today, now);
+  return judge_model(form, model_document(form, submission), today, now).findings;
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
                                                 std::string_view today, std::string_view now) {
-  return judge_model(form, model_document(form, std::move(submission)), today, now);
+  return judge_model(form, model_document(form, std::move(submission)), today, now).findings;
+}
+
+Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::string_view today,
+                        std::string_view now) {
+  return judge_model(form, model_document(form, submission), today, now);
 }
 
 std::string finding_message(const SubmissionFinding& finding) {

@@ -71,6 +71,17 @@ std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocum
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
                                                 std::string_view today, std::string_view now);
 
+// What judge_submission finds, with the evaluation document and the
+// relevance it judged by. The findings of relevance rules come first.
+struct Judgement {
+  XmlDocument model;
+  Relevance relevance;
+  std::vector<SubmissionFinding> findings;
+  std::size_t relevance_findings = 0;  // how many of the findings those are
+};
+Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::string_view today,
+                        std::string_view now);
+
 // The "says" text of a finding.
 std::string finding_message(const SubmissionFinding& finding);
 

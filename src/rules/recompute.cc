@@ -136,33 +136,31 @@ void apply_changes(FormSession& session, const XmlDocument& model, CalculatedByP
   }
 }
 
-void report_relevance(const FormSession& session, RecomputeResult& result) {
-  XmlDocument model = model_document(session.form, session.instance);
-  FormHost host(session.form, model, session.today, session.now);
-  std::vector<SubmissionFinding> findings;
-  Relevance relevance = compute_relevance(session.form, model, host, findings);
-  NodePaths paths(model);
+bool is_hidden(const RecomputeResult& result, const std::string& path) {
+  auto entry = result.relevant.find(path);
+  return entry != result.relevant.end() && !entry->second;
+}
+
+// Relevance, then the failures of relevance rules in their own words, both
+// taken from the one judge run that also gives the findings.
+void report_relevance(const Judgement& judgement, RecomputeResult& result) {
+  NodePaths paths(judgement.model);
+  const Relevance& relevance = judgement.relevance;
   for (NodeId node = 0; node < relevance.state.size(); ++node) {
     if (!relevance.has(node)) continue;
     std::string path = paths.path(node);
     strip_model_prefix(path);
     result.relevant.insert_or_assign(std::move(path), !relevance.is_hidden(node));
   }
-  for (SubmissionFinding& finding : findings) {
+  for (std::size_t i = 0; i < judgement.relevance_findings; ++i) {
+    const SubmissionFinding& finding = judgement.findings[i];
     if (finding.kind != FindingKind::NotEvaluated) continue;
-    strip_model_prefix(finding.path);
     result.failed.emplace_back(finding.path, finding_message(finding));
   }
 }
 
-bool is_hidden(const RecomputeResult& result, const std::string& path) {
-  auto entry = result.relevant.find(path);
-  return entry != result.relevant.end() && !entry->second;
-}
-
-void report_judgement(const FormSession& session, RecomputeResult& result) {
-  for (SubmissionFinding& finding :
-       judge_submission(session.form, session.instance, session.today, session.now)) {
+void report_judgement(Judgement& judgement, RecomputeResult& result) {
+  for (SubmissionFinding& finding : judgement.findings) {
     if (is_hidden(result, finding.path)) continue;
     switch (finding.kind) {
       case FindingKind::Constraint:
@@ -197,8 +195,9 @@ RecomputeResult recompute(FormSession& session) {
   XmlDocument model = model_document(session.form, session.instance);
   CalculatedByPath values = calculate_all(session, model, result);
   apply_changes(session, model, values, result);
-  report_relevance(session, result);
-  report_judgement(session, result);
+  Judgement judgement = judge_in_full(session.form, session.instance, session.today, session.now);
+  report_relevance(judgement, result);
+  report_judgement(judgement, result);
   count_rows(session, result);
   return result;
 }
