@@ -190,6 +190,21 @@ std::vector<NodeId> rows_under(const XmlDocument& instance, NodeId parent, std::
 
 std::string_view last_step(std::string_view path) { return path.substr(path.rfind('/') + 1); }
 
+// Detached nodes stay in the arena, so a session that keeps adding and
+// removing rows would grow without end. Once they outnumber the nodes still
+// in the tree, the tree is copied into a fresh arena; node ids change, but
+// none is held across an edit. Needs a renumbered instance.
+void drop_detached_nodes(XmlDocument& instance) {
+  const auto live = static_cast<std::size_t>(
+      std::count_if(instance.rank.begin(), instance.rank.end(),
+                    [](std::size_t rank) { return rank != kNoRank; }));
+  if (instance.nodes.size() <= 2 * live || !instance.has_root()) return;
+  XmlDocument compact;
+  compact.root = compact.copy_from(instance, instance.root);
+  compact.renumber();
+  instance = std::move(compact);
+}
+
 }  // namespace
 
 Templates extract_templates(XmlDocument& instance) {
@@ -296,6 +311,7 @@ Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,
   }
   instance.detach(rows[position - 1]);
   instance.renumber();
+  drop_detached_nodes(instance);
   return rows.size() - 1;
 }
 
