@@ -2,6 +2,9 @@
 // evaluated against one instance.
 #include "rules/judge.h"
 
+#include <algorithm>
+#include <iterator>
+#include <queue>
 #include <utility>
 
 #include "rules/bind_targets.h"
@@ -58,18 +61,73 @@ struct Judging {
   }
 };
 
-// A rule that fails to evaluate leaves its node relevant, with a finding.
-std::vector<unsigned char> own_relevance(const Judging& judging) {
-  std::vector<unsigned char> own(judging.model.nodes.size(), kNoRule);
-  for (std::size_t i = 0; i < judging.form.binds.size(); ++i) {
-    const Bind& bind = judging.form.binds[i];
-    if (!bind.relevant) continue;
-    for (NodeId node : judging.targets[i]) {
-      Result<Value> value = judging.evaluate_at(*bind.relevant, node);
-      if (!value.ok()) judging.add_not_evaluated(bind, node, value.error());
-      own[node] = !value.ok() || to_boolean(value.value()) ? kOwnTrue : kOwnFalse;
-    }
+// The indices of the binds that `has_rule` picks, in the order `order` gives.
+template <class Pick>
+std::vector<std::size_t> binds_with(const Form& form, const std::vector<std::size_t>& order,
+                                    Pick has_rule) {
+  std::vector<std::size_t> picked;
+  for (std::size_t i : order) {
+    if (has_rule(form.binds[i])) picked.push_back(i);
   }
+  return picked;
+}
+
+std::vector<std::size_t> every_bind(const Form& form) {
+  std::vector<std::size_t> all(form.binds.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+  return all;
+}
+
+// Calls visit(judging into that bind's findings, bind index, node) for every
+// node of the given binds, node by node in document order (one node's binds
+// in the given order). Each bind's findings are gathered apart and appended
+// in bind order at the end, as a pass bind by bind lists them; but going
+// node by node runs all the rules of a row while it is in cache, where a
+// pass per bind fetches a large instance from memory again for every bind.
+template <class Visit>
+void for_each_target(const Judging& judging, const std::vector<std::size_t>& binds, Visit visit) {
+  struct Cursor {
+    std::size_t rank;
+    std::size_t k;   // which of `binds`
+    std::size_t at;  // which of its targets
+  };
+  auto later = [](const Cursor& a, const Cursor& b) {
+    return a.rank != b.rank ? a.rank > b.rank : a.k > b.k;
+  };
+  std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> next(later);
+  auto queue = [&](std::size_t k, std::size_t at) {
+    const std::vector<NodeId>& nodes = judging.targets[binds[k]];
+    if (at < nodes.size()) next.push({judging.model.rank_of(nodes[at]), k, at});
+  };
+  for (std::size_t k = 0; k < binds.size(); ++k) queue(k, 0);
+  std::vector<std::vector<SubmissionFinding>> found(binds.size());
+  while (!next.empty()) {
+    const Cursor cursor = next.top();
+    next.pop();
+    const std::size_t bind = binds[cursor.k];
+    const Judging into{judging.form, judging.model, judging.host,
+                       judging.targets, judging.paths, found[cursor.k]};
+    visit(into, bind, judging.targets[bind][cursor.at]);
+    queue(cursor.k, cursor.at + 1);
+  }
+  for (std::vector<SubmissionFinding>& list : found) {
+    std::move(list.begin(), list.end(), std::back_inserter(judging.findings));
+  }
+}
+
+// A rule that fails to evaluate leaves its node relevant, with a finding.
+// Where several binds rule on one node, the last bind's rule decides.
+std::vector<unsigned char> own_relevance(const Judging& judging) {
+  const Form& form = judging.form;
+  std::vector<unsigned char> own(judging.model.nodes.size(), kNoRule);
+  const std::vector<std::size_t> binds =
+      binds_with(form, every_bind(form), [](const Bind& bind) { return bind.relevant.has_value(); });
+  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+    const Bind& bind = form.binds[i];
+    Result<Value> value = into.evaluate_at(*bind.relevant, node);
+    if (!value.ok()) into.add_not_evaluated(bind, node, value.error());
+    own[node] = !value.ok() || to_boolean(value.value()) ? kOwnTrue : kOwnFalse;
+  });
   return own;
 }
 
@@ -107,24 +165,24 @@ Relevance relevance_of(const Judging& judging) {
 // Stored and calculated texts are compared byte for byte: "5" and "5.0"
 // differ, and an empty node is judged like any other.
 void judge_calculations(const Judging& judging, const Relevance& relevance) {
-  for (std::size_t i : judging.form.calc_order) {
-    const Bind& bind = judging.form.binds[i];
-    if (!bind.calculate) continue;
-    for (NodeId node : judging.targets[i]) {
-      if (relevance.is_hidden(node)) continue;
-      Result<Value> value = judging.evaluate_at(*bind.calculate, node);
-      if (!value.ok()) {
-        judging.add_not_evaluated(bind, node, value.error());
-        continue;
-      }
-      std::string calculated = to_string(value.value(), judging.model);
-      std::string stored = judging.model.string_value(node);
-      if (calculated == stored) continue;
-      judging.add(bind, node, FindingKind::Calculation);
-      judging.findings.back().stored = std::move(stored);
-      judging.findings.back().calculated = std::move(calculated);
+  const Form& form = judging.form;
+  const std::vector<std::size_t> binds =
+      binds_with(form, form.calc_order, [](const Bind& bind) { return bind.calculate.has_value(); });
+  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+    if (relevance.is_hidden(node)) return;
+    const Bind& bind = form.binds[i];
+    Result<Value> value = into.evaluate_at(*bind.calculate, node);
+    if (!value.ok()) {
+      into.add_not_evaluated(bind, node, value.error());
+      return;
     }
-  }
+    std::string calculated = to_string(value.value(), into.model);
+    std::string stored = into.model.string_value(node);
+    if (calculated == stored) return;
+    into.add(bind, node, FindingKind::Calculation);
+    into.findings.back().stored = std::move(stored);
+    into.findings.back().calculated = std::move(calculated);
+  });
 }
 
 // The required rule runs even on answered nodes, so that its evaluation
@@ -152,13 +210,12 @@ void judge_answer(const Judging& judging, const Bind& bind, NodeId node) {
 }
 
 void judge_answers(const Judging& judging, const Relevance& relevance) {
-  for (std::size_t i = 0; i < judging.form.binds.size(); ++i) {
-    const Bind& bind = judging.form.binds[i];
-    if (!bind.required && !bind.constraint) continue;
-    for (NodeId node : judging.targets[i]) {
-      if (!relevance.is_hidden(node)) judge_answer(judging, bind, node);
-    }
-  }
+  const Form& form = judging.form;
+  const std::vector<std::size_t> binds = binds_with(
+      form, every_bind(form), [](const Bind& bind) { return bind.required || bind.constraint; });
+  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+    if (!relevance.is_hidden(node)) judge_answer(into, form.binds[i], node);
+  });
 }
 
 // Paths as the form author knows them, and messages that name a
