@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "tree/huge_pages.h"
+
 namespace tolvar {
 namespace {
 
@@ -116,7 +118,11 @@ void XmlDocument::renumber() {
 }
 
 NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
-  nodes.reserve(nodes.size() + subtree_size(source, node));
+  const std::size_t needed = nodes.size() + subtree_size(source, node);
+  if (needed > nodes.capacity()) {
+    nodes.reserve(needed);
+    advise_huge_pages(nodes);
+  }
   // Pairs of (source node, parent of its copy). Source nodes are addressed
   // by id, never held by reference, as source may be this very arena.
   std::vector<std::pair<NodeId, NodeId>> stack{{node, kNoNode}};

@@ -1,10 +1,6 @@
 // The lenient XML reader: one forward scan with an explicit stack of open
 // elements. Declarations, comments and the like are never parsed; their "<"
 // is skipped and their text falls through as ignored text.
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -16,6 +12,7 @@
 #include <vector>
 
 #include "tree/document.h"
+#include "tree/huge_pages.h"
 #include "tree/unicode.h"
 
 namespace tolvar {
@@ -109,22 +106,6 @@ std::size_t find_tag_end(std::string_view text, std::size_t from) {
 
 std::size_t count_byte(std::string_view text, char byte) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), byte));
-}
-
-// A large arena is touched page by page as nodes are added; on Linux, asking
-// for huge pages spares most of those page faults, which otherwise cost more
-// than the scan. Elsewhere (or when refused) this changes nothing.
-void advise_huge_pages(std::vector<XmlNode>& nodes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<std::uintptr_t>(nodes.data());
-  const std::uintptr_t end = begin + nodes.capacity() * sizeof(XmlNode);
-  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = end & ~(kHugePage - 1);
-  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)nodes;
-#endif
 }
 
 struct PendingAttribute {
