@@ -78,9 +78,10 @@ void check_document(const XmlDocument& document) {
   check_reachable(document);
 }
 
-bool names_round_trip(const XmlDocument& document) {
+bool survives_rewriting(const XmlDocument& document) {
   for (const XmlNode& node : document.nodes) {
     if (!writable_name(node.name, !node.is_attribute)) return false;
+    if (!node.is_attribute && !node.text.empty() && is_blank(node.text)) return false;
   }
   return true;
 }
