@@ -1,10 +1,9 @@
 #include "rules/node_paths.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <limits>
-#include <string_view>
-#include <unordered_map>
 
 namespace tolvar {
 namespace {
@@ -43,14 +42,20 @@ std::size_t NodePaths::index_of(NodeId node) {
   return index_[node] == kUnnumbered ? 0 : index_[node];
 }
 
+// Sorting the children by name (stably, so each name keeps document order)
+// numbers every run of a repeated name in one pass, without a hash map per
+// parent.
 void NodePaths::number_children(NodeId parent) {
-  const std::vector<NodeId>& children = document_[parent].children;
-  std::unordered_map<std::string_view, std::size_t> totals;
-  for (NodeId child : children) ++totals[document_[child].name];
-  std::unordered_map<std::string_view, std::size_t> seen;
-  for (NodeId child : children) {
-    std::string_view name = document_[child].name;
-    index_[child] = totals[name] > 1 ? ++seen[name] : 0;
+  std::vector<NodeId> by_name = document_[parent].children;
+  std::stable_sort(by_name.begin(), by_name.end(), [&](NodeId a, NodeId b) {
+    return document_[a].name < document_[b].name;
+  });
+  for (std::size_t start = 0; start < by_name.size();) {
+    const std::string& name = document_[by_name[start]].name;
+    std::size_t end = start + 1;
+    while (end < by_name.size() && document_[by_name[end]].name == name) ++end;
+    for (std::size_t i = start; i < end; ++i) index_[by_name[i]] = end - start > 1 ? i - start + 1 : 0;
+    start = end;
   }
 }
 
