@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "eval/value.h"
+#include "tree/unicode.h"
 
 namespace tolvar {
 namespace {
@@ -71,16 +72,6 @@ std::string positional_to_string(double number) {
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
 
 // The shape of an unsigned decimal: where its digits are, and the exponent.
 struct DecimalShape {

@@ -105,20 +105,11 @@ Result<Value> fn_boolean(const Call& call) {
   return Value{value.value()};
 }
 
-bool is_true_word(std::string_view text) {
-  constexpr std::string_view kTrue = "true";
-  if (text.size() != kTrue.size()) return false;
-  for (std::size_t i = 0; i < kTrue.size(); ++i) {
-    if ((text[i] | 0x20) != kTrue[i]) return false;  // ASCII case folding
-  }
-  return true;
-}
-
 // Untrimmed: "1" or "true" in any ASCII case, nothing else.
 Result<Value> fn_boolean_from_string(const Call& call) {
   Result<std::string> text = call.string(0);
   if (!text.ok()) return text.failure();
-  return Value{text.value() == "1" || is_true_word(text.value())};
+  return Value{text.value() == "1" || equals_ignoring_ascii_case(text.value(), "true")};
 }
 
 // ---- conversions -----------------------------------------------------------

@@ -250,4 +250,14 @@ std::string quote_text(std::string_view text) {
   return out;
 }
 
+bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace tolvar

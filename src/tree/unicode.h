@@ -32,6 +32,9 @@ std::vector<std::string_view> split_white(std::string_view text);
 // Number of code points.
 std::size_t count_chars(std::string_view text);
 
+// True when text equals `lower` (lower-case ASCII) under ASCII case folding.
+bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower);
+
 // The text between double quotes, with backslash escapes for the double quote,
 // the backslash, \t \r \n \0 and \u{hex} for other non-printable code points.
 std::string quote_text(std::string_view text);

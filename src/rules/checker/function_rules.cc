@@ -99,16 +99,6 @@ void check_regex(const std::vector<Expr>& args, std::vector<RuleHit>& hits) {
   }
 }
 
-bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // JavaRosa reads any casing of "true", Enketo only the lowercase one.
 void check_boolean_from_string(const std::vector<Expr>& args, std::vector<RuleHit>& hits) {
   if (args.empty() || args[0].kind != ExprKind::Literal) return;
