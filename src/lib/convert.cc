@@ -60,38 +60,18 @@ PyObject* new_str(std::string_view text) {
   return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
 }
 
-PyObject* new_str_list(const std::vector<std::string>& items) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = new_str(items[i]);
-    if (!item) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+PyObject* new_str_pair(const std::pair<std::string, std::string>& pair) {
+  PyObject* first = new_str(pair.first);
+  PyObject* second = first ? new_str(pair.second) : nullptr;
+  PyObject* tuple = second ? PyTuple_New(2) : nullptr;
+  if (!tuple) {
+    Py_XDECREF(first);
+    Py_XDECREF(second);
+    return nullptr;
   }
-  return list;
-}
-
-PyObject* new_pair_list(const std::vector<std::pair<std::string, std::string>>& pairs) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(pairs.size()));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    PyObject* first = new_str(pairs[i].first);
-    PyObject* second = first ? new_str(pairs[i].second) : nullptr;
-    PyObject* pair = second ? PyTuple_New(2) : nullptr;
-    if (!pair) {
-      Py_XDECREF(first);
-      Py_XDECREF(second);
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyTuple_SetItem(pair, 0, first);
-    PyTuple_SetItem(pair, 1, second);
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), pair);
-  }
-  return list;
+  PyTuple_SetItem(tuple, 0, first);
+  PyTuple_SetItem(tuple, 1, second);
+  return tuple;
 }
 
 bool set_item(PyObject* dict, const char* key, PyObject* value) {

@@ -30,11 +30,42 @@ PyObject* raise(PyObject* type, const Failure& failure);
 
 // New references, or nullptr with an exception set.
 PyObject* new_str(std::string_view text);
-PyObject* new_str_list(const std::vector<std::string>& items);
-PyObject* new_pair_list(const std::vector<std::pair<std::string, std::string>>& pairs);
+// A (str, str) tuple.
+PyObject* new_str_pair(const std::pair<std::string, std::string>& pair);
 // Sets dict[key] = value and drops the reference to value; false on failure.
 bool set_item(PyObject* dict, const char* key, PyObject* value);
 bool set_item(PyObject* dict, std::string_view key, PyObject* value);
+
+// A list of convert(item) for every item.
+template <class Items, class Convert>
+PyObject* new_list(const Items& items, Convert convert) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+  if (!list) return nullptr;
+  Py_ssize_t index = 0;
+  for (const auto& item : items) {
+    PyObject* object = convert(item);
+    if (!object) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, index++, object);
+  }
+  return list;
+}
+
+// A dict of str keys to convert(value), in the map's order.
+template <class Map, class Convert>
+PyObject* new_dict(const Map& map, Convert convert) {
+  PyObject* dict = PyDict_New();
+  if (!dict) return nullptr;
+  for (const auto& [key, value] : map) {
+    if (!set_item(dict, std::string_view(key), convert(value))) {
+      Py_DECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
 
 // Runs body; a C++ exception that escapes becomes a Python exception instead
 // of taking the interpreter down.

@@ -45,21 +45,6 @@ PyObject* submission_finding_dict(const SubmissionFinding& finding) {
   return dict;
 }
 
-template <class Item, class Convert>
-PyObject* list_of(const std::vector<Item>& items, Convert convert) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = convert(items[i]);
-    if (!item) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
-  }
-  return list;
-}
-
 PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   static const char* keywords[] = {"form", nullptr};
   PyObject* form_arg = nullptr;
@@ -75,7 +60,7 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
     Result<XmlDocument> document = parse_xml(text.value());
     if (!document.ok()) return raise(PyExc_RuntimeError, "XForm XML: " + document.error());
-    return list_of(check_form_document(document.value()), finding_dict);
+    return new_list(check_form_document(document.value()), finding_dict);
   });
 }
 
@@ -110,7 +95,7 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
     // The text is no longer needed: judging a large file need not hold it too.
     std::string().swap(submission_storage);
     Clock clock = clock_from_submission(instance.value(), today, now);
-    return list_of(judge_submission(loaded.value(), std::move(instance).value(), clock.today,
+    return new_list(judge_submission(loaded.value(), std::move(instance).value(), clock.today,
                                     clock.now),
                    submission_finding_dict);
   });

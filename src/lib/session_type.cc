@@ -176,48 +176,18 @@ PyObject* session_remove_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   });
 }
 
-PyObject* new_bool_map(const std::map<std::string, bool>& map) {
-  PyObject* dict = PyDict_New();
-  for (const auto& [key, flag] : map) {
-    if (!dict || !set_item(dict, key, PyBool_FromLong(flag))) {
-      Py_XDECREF(dict);
-      return nullptr;
-    }
-  }
-  return dict;
-}
-
-PyObject* new_text_map(const std::map<std::string, std::string>& map) {
-  PyObject* dict = PyDict_New();
-  for (const auto& [key, text] : map) {
-    if (!dict || !set_item(dict, key, new_str(text))) {
-      Py_XDECREF(dict);
-      return nullptr;
-    }
-  }
-  return dict;
-}
-
-PyObject* new_count_map(const std::map<std::string, std::size_t>& map) {
-  PyObject* dict = PyDict_New();
-  for (const auto& [key, count] : map) {
-    if (!dict || !set_item(dict, key, PyLong_FromSize_t(count))) {
-      Py_XDECREF(dict);
-      return nullptr;
-    }
-  }
-  return dict;
-}
-
 PyObject* recompute_dict(const RecomputeResult& result) {
   PyObject* dict = PyDict_New();
   if (!dict) return nullptr;
-  bool ok = set_item(dict, "calculated", new_text_map(result.calculated)) &&
-            set_item(dict, "relevant", new_bool_map(result.relevant)) &&
-            set_item(dict, "missing", new_str_list(result.missing)) &&
-            set_item(dict, "invalid", new_pair_list(result.invalid)) &&
-            set_item(dict, "failed", new_pair_list(result.failed)) &&
-            set_item(dict, "repeats", new_count_map(result.repeats));
+  auto text = [](const std::string& value) { return new_str(value); };
+  auto flag = [](bool value) { return PyBool_FromLong(value); };
+  auto count = [](std::size_t value) { return PyLong_FromSize_t(value); };
+  bool ok = set_item(dict, "calculated", new_dict(result.calculated, text)) &&
+            set_item(dict, "relevant", new_dict(result.relevant, flag)) &&
+            set_item(dict, "missing", new_list(result.missing, text)) &&
+            set_item(dict, "invalid", new_list(result.invalid, new_str_pair)) &&
+            set_item(dict, "failed", new_list(result.failed, new_str_pair)) &&
+            set_item(dict, "repeats", new_dict(result.repeats, count));
   if (!ok) Py_CLEAR(dict);
   return dict;
 }
@@ -242,20 +212,13 @@ PyObject* session_recompute(PyObject* self, PyObject*) {
   });
 }
 
-PyObject* choice_list(const std::vector<Choice>& choices) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(choices.size()));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < choices.size(); ++i) {
-    PyObject* dict = PyDict_New();
-    if (!dict || !set_item(dict, "value", new_str(choices[i].value)) ||
-        !set_item(dict, "label", new_str(choices[i].label))) {
-      Py_XDECREF(dict);
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), dict);
+PyObject* choice_dict(const Choice& choice) {
+  PyObject* dict = PyDict_New();
+  if (dict && (!set_item(dict, "value", new_str(choice.value)) ||
+               !set_item(dict, "label", new_str(choice.label)))) {
+    Py_CLEAR(dict);
   }
-  return list;
+  return dict;
 }
 
 PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -266,7 +229,7 @@ PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (!hold.ok()) return nullptr;
     std::optional<std::vector<Choice>> choices = list_choices(hold.state(), path);
     if (!choices) Py_RETURN_NONE;
-    return choice_list(*choices);
+    return new_list(*choices, choice_dict);
   });
 }
 
