@@ -330,6 +330,11 @@ Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::st
   return judge_model(form, model_document(form, submission), today, now);
 }
 
+Judgement judge_model_document(const Form& form, XmlDocument model, std::string_view today,
+                               std::string_view now) {
+  return judge_model(form, std::move(model), today, now);
+}
+
 std::string finding_message(const SubmissionFinding& finding) {
   const std::string& path = finding.path;
   switch (finding.kind) {

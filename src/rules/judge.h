@@ -81,6 +81,9 @@ struct Judgement {
 };
 Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::string_view today,
                         std::string_view now);
+// The same over an evaluation document model_document has already built.
+Judgement judge_model_document(const Form& form, XmlDocument model, std::string_view today,
+                               std::string_view now);
 
 // The "says" text of a finding.
 std::string finding_message(const SubmissionFinding& finding);

@@ -113,16 +113,22 @@ CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
 // reported. A refused write is ignored, as for any other answer. A node is
 // found through the copy it was calculated in while the path names it
 // plainly and nothing has been created since; otherwise by its path.
-void apply_changes(FormSession& session, const XmlDocument& model, CalculatedByPath& values,
+// Returns whether the model still mirrors the instance: every value went to
+// the very node it was calculated on, a leaf, so both now hold the same text.
+bool apply_changes(FormSession& session, const XmlDocument& model, CalculatedByPath& values,
                    RecomputeResult& result) {
   BareHost host(session.today, session.now);
   const std::vector<NodeId> original = instance_nodes(model, session.instance);
   bool created = false;
+  bool mirrored = true;
   for (auto& [path, calculated] : values) {
     std::string& value = calculated.value;
     NodeId node = original[calculated.node];
     if (created || !reads_back_as(session.instance, node, path)) {
       node = find_node(session.instance, path, host);
+      mirrored = false;
+    } else if (!model[calculated.node].children.empty()) {
+      mirrored = false;  // its string value is more than the text written
     }
     if (node != kNoNode) {
       if (session.instance.string_value(node) == value) continue;
@@ -134,6 +140,7 @@ void apply_changes(FormSession& session, const XmlDocument& model, CalculatedByP
     }
     result.calculated.emplace_hint(result.calculated.end(), path, std::move(value));
   }
+  return mirrored;
 }
 
 bool is_hidden(const RecomputeResult& result, const std::string& path) {
@@ -194,8 +201,13 @@ RecomputeResult recompute(FormSession& session) {
   RecomputeResult result;
   XmlDocument model = model_document(session.form, session.instance);
   CalculatedByPath values = calculate_all(session, model, result);
-  apply_changes(session, model, values, result);
-  Judgement judgement = judge_in_full(session.form, session.instance, session.today, session.now);
+  // The calculated model is judged as it stands when a fresh copy of the
+  // updated instance would be the same document; copying a large instance
+  // again costs as much as judging it.
+  const bool mirrored = apply_changes(session, model, values, result);
+  Judgement judgement =
+      mirrored ? judge_model_document(session.form, std::move(model), session.today, session.now)
+               : judge_in_full(session.form, session.instance, session.today, session.now);
   report_relevance(judgement, result);
   report_judgement(judgement, result);
   count_rows(session, result);
