@@ -184,12 +184,19 @@ def test_interrupt_reports_what_was_judged_and_exits_130(batch):
     # seen the first one judged, so the interrupt lands at a known point.
     fifo = batch / "waiting.xml"
     os.mkfifo(fifo)
+    # A shell without job control starts background jobs with SIGINT ignored,
+    # and the command would inherit that: give it the default back.
+    restore_interrupt = lambda: signal.signal(signal.SIGINT, signal.SIG_DFL)  # noqa: E731
     with subprocess.Popen([TOLVAR, "judge", "form.xml", "export/uuid-2", str(fifo)], cwd=batch,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) as process:
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                          preexec_fn=restore_interrupt) as process:
         writer = os.open(fifo, os.O_WRONLY)  # returns once the command opens it to read
         process.send_signal(signal.SIGINT)
-        stdout, stderr = process.communicate(timeout=30)
-        os.close(writer)
+        try:
+            stdout, stderr = process.communicate(timeout=30)
+        finally:
+            process.kill()
+            os.close(writer)
     assert process.returncode == 130
     assert stdout == ("export/uuid-2/submission.xml: 1 finding\n"
                       "  required       /data/age: required, and unanswered\n"
