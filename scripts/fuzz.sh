@@ -17,16 +17,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(xml expression evaluate judge checker session)
 
-packages=(clang libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash scripts/install_packages.sh clang libclang-rt-14-dev
 [ -x .venv/bin/cmake ] || bash scripts/setup.sh
 
 build=build/fuzz

@@ -12,16 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(clang libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash scripts/install_packages.sh clang libclang-rt-14-dev
 [ -x .venv/bin/pytest ] || bash scripts/setup.sh
 
 configure() {

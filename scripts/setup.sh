@@ -3,16 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ pkg-config libre2-dev libgtest-dev python3-dev python3-venv)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash scripts/install_packages.sh g++ pkg-config libre2-dev libgtest-dev python3-dev python3-venv
 
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/pip install -q --upgrade pip
