@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "tree/unicode.h"
+#include "tree_support.h"
 
 namespace tolvar::fuzz {
 namespace {
 
-bool valid(const XmlDocument& document, NodeId id) { return id < document.nodes.size(); }
+bool valid(const XmlDocument& document, NodeId id) { return id < document.size(); }
 
 void check_links(const XmlDocument& document, NodeId id) {
   const XmlNode& node = document[id];
@@ -31,8 +32,8 @@ void check_links(const XmlDocument& document, NodeId id) {
 
 // Pre-order from the root: an element, its attributes, then its children.
 void check_reachable(const XmlDocument& document) {
-  const bool ranked = document.rank.size() == document.nodes.size();
-  std::vector<bool> seen(document.nodes.size(), false);
+  const bool ranked = document.rank.size() == document.size();
+  std::vector<bool> seen(document.size(), false);
   std::vector<NodeId> stack{document.root};
   std::size_t next = 0;
   auto visit = [&](NodeId id) {
@@ -45,8 +46,8 @@ void check_reachable(const XmlDocument& document) {
     const NodeId id = stack.back();
     stack.pop_back();
     visit(id);
-    for (NodeId attribute : document[id].attributes) visit(attribute);
-    const std::vector<NodeId>& children = document[id].children;
+    for (NodeId attribute : attributes_of(document, id)) visit(attribute);
+    const std::vector<NodeId>& children = children_of(document, id);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
 }
@@ -71,7 +72,7 @@ void require(bool holds, const char* what) {
 }
 
 void check_document(const XmlDocument& document) {
-  for (NodeId id = 0; id < document.nodes.size(); ++id) check_links(document, id);
+  for (NodeId id = 0; id < document.size(); ++id) check_links(document, id);
   if (!document.has_root()) return;
   require(valid(document, document.root), "root id in the arena");
   require(document[document.root].parent == kNoNode, "the root has no parent");

@@ -34,7 +34,7 @@ Path pick_path(FuzzedDataProvider& input, const FormSession& session) {
       return {std::string(input.PickValueInArray(fuzz::kSamplePaths)), false};
     case 1: {
       const XmlDocument& instance = session.instance;
-      const NodeId id = input.ConsumeIntegralInRange<NodeId>(0, instance.nodes.size() - 1);
+      const NodeId id = input.ConsumeIntegralInRange<NodeId>(0, instance.size() - 1);
       if (instance.rank_of(id) == kNoRank) return {"/", false};
       return {instance.node_path(id), true};
     }

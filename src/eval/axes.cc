@@ -3,56 +3,39 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 
 namespace tolvar {
 namespace {
 
 using Nodes = std::vector<NodeId>;
-using Siblings = std::vector<NodeId>::const_iterator;
 
-void append_subtrees(const XmlDocument& document, Siblings first, Siblings last, Nodes& out) {
-  for (; first != last; ++first) append_subtree(document, *first, out);
+// Appends the subtrees of `first` and the siblings after it, up to (not
+// including) `stop`.
+void append_subtrees(const XmlDocument& document, NodeId first, NodeId stop, Nodes& out) {
+  for (NodeId at = first; at != stop; at = document[at].next_sibling()) {
+    append_subtree(document, at, out);
+  }
 }
 
-// Where `node` stands among its parent's children; end() for an attribute,
-// which is never among them.
-Siblings find_among_siblings(const XmlDocument& document, NodeId node, const Nodes& siblings) {
-  if (document[node].is_attribute) return siblings.end();
-  return std::find(siblings.begin(), siblings.end(), node);
-}
-
-// The siblings after `node`; for an attribute, all children of its element.
-Siblings later_siblings(const XmlDocument& document, NodeId node, const Nodes& siblings) {
-  if (document[node].is_attribute) return siblings.begin();
-  const Siblings at = find_among_siblings(document, node, siblings);
-  return at == siblings.end() ? at : std::next(at);
-}
-
-// The end of the siblings before `node`; none for an attribute.
-Siblings earlier_siblings_end(const XmlDocument& document, NodeId node, const Nodes& siblings) {
-  if (document[node].is_attribute) return siblings.begin();
-  return find_among_siblings(document, node, siblings);
-}
-
-// The children of the node's parent; only for a node that has a parent.
-const Nodes& siblings_of(const XmlDocument& document, NodeId node) {
-  return document[document[node].parent].children;
+// The element sibling after `node`; for an attribute, the first child of its
+// element, which every child follows.
+NodeId next_element(const XmlDocument& document, NodeId node) {
+  const XmlNode& at = document[node];
+  return at.is_attribute() ? document[at.parent()].first_child() : at.next_sibling();
 }
 
 void child_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  const Nodes& children = document[node].children;
-  out.insert(out.end(), children.begin(), children.end());
+  for (NodeId child : document.children(node)) out.push_back(child);
 }
 
 void parent_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  if (document[node].parent != kNoNode) out.push_back(document[node].parent);
+  if (document[node].parent() != kNoNode) out.push_back(document[node].parent());
 }
 
 void self_axis(const XmlDocument&, NodeId node, Nodes& out) { out.push_back(node); }
 
 void descendant_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  append_subtrees(document, document[node].children.begin(), document[node].children.end(), out);
+  append_subtrees(document, document[node].first_child(), kNoNode, out);
 }
 
 void descendant_or_self_axis(const XmlDocument& document, NodeId node, Nodes& out) {
@@ -60,7 +43,7 @@ void descendant_or_self_axis(const XmlDocument& document, NodeId node, Nodes& ou
 }
 
 void ancestor_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  for (NodeId up = document[node].parent; up != kNoNode; up = document[up].parent) {
+  for (NodeId up = document[node].parent(); up != kNoNode; up = document[up].parent()) {
     out.push_back(up);
   }
 }
@@ -71,46 +54,46 @@ void ancestor_or_self_axis(const XmlDocument& document, NodeId node, Nodes& out)
 }
 
 void attribute_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  const Nodes& attributes = document[node].attributes;
-  out.insert(out.end(), attributes.begin(), attributes.end());
+  for (NodeId attribute : document.attributes(node)) out.push_back(attribute);
 }
 
 // Walking up from the node, the later siblings of each level and their
 // subtrees come out in document order. An attribute precedes every child of
 // its element.
 void following_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  for (NodeId at = node; document[at].parent != kNoNode; at = document[at].parent) {
-    const Nodes& siblings = siblings_of(document, at);
-    append_subtrees(document, later_siblings(document, at, siblings), siblings.end(), out);
+  for (NodeId at = node; document[at].parent() != kNoNode; at = document[at].parent()) {
+    append_subtrees(document, next_element(document, at), kNoNode, out);
   }
 }
 
 // Walking down from the top, the earlier siblings of each level on the way to
 // the node and their subtrees come out in document order; the ancestors
-// themselves are left out.
+// themselves are left out, and so is everything for an attribute's level.
 void preceding_axis(const XmlDocument& document, NodeId node, Nodes& out) {
   Nodes path;
-  for (NodeId at = node; document[at].parent != kNoNode; at = document[at].parent) {
+  for (NodeId at = node; document[at].parent() != kNoNode; at = document[at].parent()) {
     path.push_back(at);
   }
   for (auto at = path.rbegin(); at != path.rend(); ++at) {
-    const Nodes& siblings = siblings_of(document, *at);
-    append_subtrees(document, siblings.begin(), earlier_siblings_end(document, *at, siblings), out);
+    if (document[*at].is_attribute()) continue;
+    append_subtrees(document, document[document[*at].parent()].first_child(), *at, out);
   }
 }
 
 void following_sibling_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  if (document[node].parent == kNoNode) return;
-  const Nodes& siblings = siblings_of(document, node);
-  const Siblings at = find_among_siblings(document, node, siblings);
-  if (at != siblings.end()) out.insert(out.end(), std::next(at), siblings.end());
+  if (document[node].parent() == kNoNode || document[node].is_attribute()) return;
+  for (NodeId at = document[node].next_sibling(); at != kNoNode;
+       at = document[at].next_sibling()) {
+    out.push_back(at);
+  }
 }
 
 void preceding_sibling_axis(const XmlDocument& document, NodeId node, Nodes& out) {
-  if (document[node].parent == kNoNode) return;
-  const Nodes& siblings = siblings_of(document, node);
-  const Siblings at = find_among_siblings(document, node, siblings);
-  if (at != siblings.end()) out.insert(out.end(), siblings.begin(), at);
+  if (document[node].parent() == kNoNode || document[node].is_attribute()) return;
+  for (NodeId at = document[document[node].parent()].first_child(); at != node;
+       at = document[at].next_sibling()) {
+    out.push_back(at);
+  }
 }
 
 using AxisWalker = void (*)(const XmlDocument&, NodeId, Nodes&);
@@ -139,8 +122,7 @@ void append_subtree(const XmlDocument& document, NodeId node, std::vector<NodeId
     const NodeId at = pending.back();
     pending.pop_back();
     out.push_back(at);
-    const Nodes& children = document[at].children;
-    pending.insert(pending.end(), children.rbegin(), children.rend());
+    document.push_children_reversed(at, pending);
   }
 }
 

@@ -33,7 +33,7 @@ Result<Value> eval_path(const Expr& expr, const EvalContext& context) {
     nodes.push_back(document.root);
     const bool names_root = !steps.empty() && steps.front().axis == Axis::Child &&
                             !steps.front().test.any &&
-                            steps.front().test.name == document[document.root].name;
+                            steps.front().test.name == document[document.root].name();
     if (names_root) {
       Status kept = apply_predicates(nodes, steps.front().predicates, context);
       if (!kept.ok()) return kept.failure();

@@ -9,9 +9,9 @@ namespace tolvar {
 namespace {
 
 bool is_instance_with_id(const XmlDocument& document, NodeId node, std::string_view id) {
-  if (document[node].name != "instance") return false;
-  const std::string* own_id = document.attribute(node, "id");
-  return own_id != nullptr && *own_id == id;
+  if (document[node].name() != "instance") return false;
+  const std::optional<std::string_view> own_id = document.attribute(node, "id");
+  return own_id.has_value() && *own_id == id;
 }
 
 // The first matching element in document order, stopping there.
@@ -22,8 +22,7 @@ NodeId find_instance_element(const XmlDocument& document, std::string_view id) {
     const NodeId at = pending.back();
     pending.pop_back();
     if (is_instance_with_id(document, at, id)) return at;
-    const std::vector<NodeId>& children = document[at].children;
-    pending.insert(pending.end(), children.rbegin(), children.rend());
+    document.push_children_reversed(at, pending);
   }
   return kNoNode;
 }

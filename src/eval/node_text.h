@@ -22,7 +22,7 @@ inline const XmlDocument& document_of(const NodeSet& nodes, const XmlDocument& r
 inline std::string_view node_text(const XmlDocument& document, NodeId id, std::string& scratch) {
   if (id == kNoNode) return {};
   const XmlNode& node = document[id];
-  if (node.children.empty()) return node.text;
+  if (!node.has_children()) return node.text();
   scratch.clear();
   document.append_string_value(id, scratch);
   return scratch;

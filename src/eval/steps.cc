@@ -31,7 +31,7 @@ Status apply_predicate(Nodes& nodes, const Expr& predicate, const EvalContext& c
 
 void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& document) {
   if (test.any) return;
-  std::erase_if(candidates, [&](NodeId id) { return document[id].name != test.name; });
+  std::erase_if(candidates, [&](NodeId id) { return document[id].name() != test.name; });
 }
 
 // The rank range of the subtree a descendant step last expanded. Without

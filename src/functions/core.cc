@@ -381,14 +381,14 @@ Result<Value> fn_name(const Call& call) {
   if (call.count() == 0) {
     const EvalContext& context = call.context();
     if (context.node == kNoNode) return Value{std::string()};
-    return Value{context.document[context.node].name};
+    return Value{std::string(context.document[context.node].name())};
   }
   Result<Value> items = call.value(0);
   if (!items.ok()) return items;
   const NodeSet* nodes = std::get_if<NodeSet>(&items.value());
   if (nodes == nullptr) return type_failure(call, "names a node, and was given ", items.value());
   if (nodes->ids.empty()) return Value{std::string()};
-  return Value{document_of(*nodes, call.document())[nodes->ids.front()].name};
+  return Value{std::string(document_of(*nodes, call.document())[nodes->ids.front()].name())};
 }
 
 constexpr FunctionEntry kCoreFunctions[] = {

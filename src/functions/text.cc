@@ -85,13 +85,12 @@ Result<Value> choice_name(const Call& call) {
 
 // The rows are the root's children, unless the root holds a single element
 // that has children of its own: then that element only wraps the rows.
-const std::vector<NodeId>& table_rows(const XmlDocument& table) {
-  const XmlNode& root = table[table.root];
-  if (root.children.size() == 1) {
-    const XmlNode& wrapper = table[root.children.front()];
-    if (!wrapper.children.empty()) return wrapper.children;
+SiblingRange table_rows(const XmlDocument& table) {
+  const NodeId only = table[table.root].first_child();
+  if (only != kNoNode && table[only].next_sibling() == kNoNode && table[only].has_children()) {
+    return table.children(only);
   }
-  return root.children;
+  return table.children(table.root);
 }
 
 // A row without a key cell has an empty key.

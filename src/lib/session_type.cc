@@ -120,6 +120,7 @@ PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
     BareHost host(state.today, state.now);
     Status done = set_answer(state.instance, path, value, host);
     if (!done.ok()) return raise(PyExc_ValueError, done.failure());
+    release_unused_space(state.instance);
     Py_RETURN_NONE;
   });
 }

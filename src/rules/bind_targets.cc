@@ -52,10 +52,10 @@ void walk(const XmlDocument& model, NameTrie& trie) {
     stack.pop_back();
     NameTrie::Entry& at = trie.entries[entry];
     at.matches.push_back(node);
-    const std::vector<NodeId>& children = model[node].children;
-    for (auto child = children.rbegin(); child != children.rend(); ++child) {
-      auto next = at.next.find(model[*child].name);
-      if (next != at.next.end()) stack.emplace_back(*child, next->second);
+    for (NodeId child = model.last_child(node); child != kNoNode;
+         child = model.previous_sibling(child)) {
+      auto next = at.next.find(model[child].name());
+      if (next != at.next.end()) stack.emplace_back(child, next->second);
     }
   }
 }
@@ -85,7 +85,7 @@ std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& f
     Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
     if (!nodeset.ok()) continue;
     parsed.push_back(std::move(nodeset).value());
-    if (auto names = plain_names(parsed.back(), model[model.root].name)) {
+    if (auto names = plain_names(parsed.back(), model[model.root].name())) {
       plain.emplace_back(i, trie.insert(*names));
     }
   }

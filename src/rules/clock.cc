@@ -15,13 +15,13 @@ constexpr std::string_view kDefaultNow = "1970-01-01T00:00:00.000Z";
 // kNoNode. The walk stops there: these elements sit near the top of a
 // submission, and listing every node first would cost as much as the read.
 NodeId first_named(const XmlDocument& doc, std::string_view name) {
-  std::vector<NodeId> pending(doc[doc.root].children.rbegin(), doc[doc.root].children.rend());
+  std::vector<NodeId> pending;
+  doc.push_children_reversed(doc.root, pending);
   while (!pending.empty()) {
     const NodeId id = pending.back();
     pending.pop_back();
-    if (doc[id].name == name) return id;
-    const std::vector<NodeId>& children = doc[id].children;
-    pending.insert(pending.end(), children.rbegin(), children.rend());
+    if (doc[id].name() == name) return id;
+    doc.push_children_reversed(id, pending);
   }
   return kNoNode;
 }

@@ -25,33 +25,34 @@ constexpr RuleAttribute kRuleAttributes[] = {
 
 // A bind attribute by local name; the first one counts, and a blank one is
 // as good as absent.
-const std::string* bind_attribute(const XmlDocument& document, NodeId bind,
-                                  std::string_view name) {
-  const std::string* value = document.attribute(bind, name);
-  return value != nullptr && !is_blank(*value) ? value : nullptr;
+std::optional<std::string_view> bind_attribute(const XmlDocument& document, NodeId bind,
+                                               std::string_view name) {
+  const std::optional<std::string_view> value = document.attribute(bind, name);
+  if (value.has_value() && is_blank(*value)) return std::nullopt;
+  return value;
 }
 
-std::optional<std::string> optional_text(const std::string* value) {
-  if (value == nullptr) return std::nullopt;
-  return *value;
+std::optional<std::string> optional_text(std::optional<std::string_view> value) {
+  if (!value.has_value()) return std::nullopt;
+  return std::string(*value);
 }
 
 Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
-  const std::string* nodeset = bind_attribute(document, element, "nodeset");
-  if (nodeset == nullptr) nodeset = bind_attribute(document, element, "ref");
-  if (nodeset == nullptr) return fail("a <bind> has no nodeset");
+  std::optional<std::string_view> nodeset = bind_attribute(document, element, "nodeset");
+  if (!nodeset) nodeset = bind_attribute(document, element, "ref");
+  if (!nodeset) return fail("a <bind> has no nodeset");
 
   Bind bind;
   bind.nodeset = *nodeset;
   for (const RuleAttribute& rule : kRuleAttributes) {
-    const std::string* source = bind_attribute(document, element, rule.name);
-    if (source == nullptr) continue;
+    const std::optional<std::string_view> source = bind_attribute(document, element, rule.name);
+    if (!source) continue;
     Result<Expr> expr = parse_expression(*source);
     if (!expr.ok()) {
       return fail(std::string(rule.name) + " of " + bind.nodeset + ": " + expr.error() +
-                  " — in expression " + *source);
+                  " — in expression " + std::string(*source));
     }
-    bind.*rule.field = BindRule{std::move(expr).value(), *source};
+    bind.*rule.field = BindRule{std::move(expr).value(), std::string(*source)};
   }
   bind.constraint_msg = optional_text(bind_attribute(document, element, "constraintMsg"));
   bind.required_msg = optional_text(bind_attribute(document, element, "requiredMsg"));
@@ -87,9 +88,9 @@ XmlDocument copy_subtree(const XmlDocument& source, NodeId node) {
 void read_instances(const XmlDocument& document, const std::vector<NodeId>& elements,
                     Form& form) {
   for (NodeId element : elements) {
-    if (document[element].name != "instance") continue;
-    const std::string* id = document.attribute(element, "id");
-    if (id != nullptr) form.instances.insert_or_assign(*id, copy_subtree(document, element));
+    if (document[element].name() != "instance") continue;
+    const std::optional<std::string_view> id = document.attribute(element, "id");
+    if (id.has_value()) form.instances.insert_or_assign(std::string(*id), copy_subtree(document, element));
   }
 }
 
@@ -97,13 +98,13 @@ void read_instances(const XmlDocument& document, const std::vector<NodeId>& elem
 void read_translations(const XmlDocument& document, const std::vector<NodeId>& elements,
                        Form& form) {
   for (NodeId element : elements) {
-    if (document[element].name != "translation") continue;
-    for (NodeId text : document[element].children) {
-      if (document[text].name != "text") continue;
-      const std::string* id = document.attribute(text, "id");
+    if (document[element].name() != "translation") continue;
+    for (NodeId text : document.children(element)) {
+      if (document[text].name() != "text") continue;
+      const std::optional<std::string_view> id = document.attribute(text, "id");
       NodeId value = document.child_named(text, "value");
-      if (id != nullptr && value != kNoNode) {
-        form.itext.insert_or_assign(*id, document.string_value(value));
+      if (id.has_value() && value != kNoNode) {
+        form.itext.insert_or_assign(std::string(*id), document.string_value(value));
       }
     }
   }
@@ -137,7 +138,7 @@ Result<Form> load_form_document(XmlDocument document) {
   if (doc.has_root()) elements = doc.descendants(doc.root);
 
   for (NodeId element : elements) {
-    if (doc[element].name != "bind") continue;
+    if (doc[element].name() != "bind") continue;
     Result<Bind> bind = read_bind(doc, element);
     if (!bind.ok()) return bind.failure();
     form.binds.push_back(std::move(bind).value());
@@ -160,10 +161,10 @@ Result<Form> load_form_document(XmlDocument document) {
 Result<XmlDocument> primary_instance(const XmlDocument& form_document) {
   if (!form_document.has_root()) return fail("the XForm has no primary instance");
   for (NodeId element : form_document.descendants(form_document.root)) {
-    if (form_document[element].name != "instance") continue;
-    const std::vector<NodeId>& children = form_document[element].children;
-    if (children.empty()) return fail("the XForm's primary instance is empty");
-    return copy_subtree(form_document, children.front());
+    if (form_document[element].name() != "instance") continue;
+    const NodeId top = form_document[element].first_child();
+    if (top == kNoNode) return fail("the XForm's primary instance is empty");
+    return copy_subtree(form_document, top);
   }
   return fail("the XForm has no primary instance");
 }

@@ -33,14 +33,14 @@ std::string child_value(const XmlDocument& document, NodeId node, std::string_vi
 std::optional<std::string> item_label(const Form& form, NodeId control, std::string_view value,
                                       const XmlDocument& model) {
   const XmlDocument& doc = form.document;
-  for (NodeId item : doc[control].children) {
-    if (doc[item].name != "item") continue;
+  for (NodeId item : doc.children(control)) {
+    if (doc[item].name() != "item") continue;
     NodeId item_value = doc.child_named(item, "value");
     if (item_value == kNoNode || trim_white(doc.string_value(item_value)) != value) continue;
     NodeId label = doc.child_named(item, "label");
     if (label == kNoNode) return std::string();
-    const std::string* ref = doc.attribute(label, "ref");
-    return ref != nullptr ? resolve_label(form, *ref, model, model.root) : doc.string_value(label);
+    const std::optional<std::string_view> ref = doc.attribute(label, "ref");
+    return ref.has_value() ? resolve_label(form, *ref, model, model.root) : doc.string_value(label);
   }
   return std::nullopt;
 }
@@ -70,9 +70,9 @@ std::optional<std::string> itemset_label(const Form& form, NodeId control, std::
 // external file that nobody loaded: reading it as an empty table would turn
 // every lookup into a confident "".
 bool is_unloaded_external(const XmlDocument& table) {
-  if (!table.has_root() || !table[table.root].children.empty()) return false;
-  const std::string* src = table.attribute(table.root, "src");
-  return src != nullptr && !is_blank(*src);
+  if (!table.has_root() || table[table.root].has_children()) return false;
+  const std::optional<std::string_view> src = table.attribute(table.root, "src");
+  return src.has_value() && !is_blank(*src);
 }
 
 }  // namespace
@@ -101,9 +101,9 @@ NodeId find_control(const Form& form, std::string_view path) {
   if (!doc.has_root()) return kNoNode;
   std::string_view wanted = trim_white(path);
   auto matches = [&](NodeId node) {
-    if (!is_control(doc[node].name)) return false;
-    const std::string* ref = doc.attribute(node, "ref");
-    return ref != nullptr && trim_white(*ref) == wanted;
+    if (!is_control(doc[node].name())) return false;
+    const std::optional<std::string_view> ref = doc.attribute(node, "ref");
+    return ref.has_value() && trim_white(*ref) == wanted;
   };
   if (matches(doc.root)) return doc.root;
   for (NodeId node : doc.descendants(doc.root)) {

@@ -7,8 +7,8 @@ namespace {
 
 std::optional<std::string_view> usable_attribute(const XmlDocument& doc, NodeId element,
                                                  std::string_view name) {
-  const std::string* text = doc.attribute(element, name);
-  if (text == nullptr || is_blank(*text)) return std::nullopt;
+  const std::optional<std::string_view> text = doc.attribute(element, name);
+  if (!text.has_value() || is_blank(*text)) return std::nullopt;
   return *text;
 }
 

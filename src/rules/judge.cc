@@ -119,7 +119,7 @@ void for_each_target(const Judging& judging, const std::vector<std::size_t>& bin
 // Where several binds rule on one node, the last bind's rule decides.
 std::vector<unsigned char> own_relevance(const Judging& judging) {
   const Form& form = judging.form;
-  std::vector<unsigned char> own(judging.model.nodes.size(), kNoRule);
+  std::vector<unsigned char> own(judging.model.size(), kNoRule);
   const std::vector<std::size_t> binds =
       binds_with(form, every_bind(form), [](const Bind& bind) { return bind.relevant.has_value(); });
   for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
@@ -134,9 +134,9 @@ std::vector<unsigned char> own_relevance(const Judging& judging) {
 // Per element: whether some ancestor is itself not relevant. One pre-order
 // pass (parents before children) instead of a walk up from every node.
 std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
-  std::vector<bool> hidden(model.nodes.size(), false);
+  std::vector<bool> hidden(model.size(), false);
   for (NodeId node : model.descendants(model.root)) {
-    NodeId parent = model[node].parent;
+    NodeId parent = model[node].parent();
     hidden[node] = hidden[parent] || own[parent] == kOwnFalse;
   }
   return hidden;
@@ -147,12 +147,12 @@ Relevance relevance_of(const Judging& judging) {
   std::vector<unsigned char> own = own_relevance(judging);
   std::vector<bool> hidden_above = hidden_ancestry(model, own);
   auto under_hidden = [&](NodeId node) {
-    NodeId parent = model[node].parent;
-    if (!model[node].is_attribute || parent == kNoNode) return bool(hidden_above[node]);
+    NodeId parent = model[node].parent();
+    if (!model[node].is_attribute() || parent == kNoNode) return bool(hidden_above[node]);
     return hidden_above[parent] || own[parent] == kOwnFalse;
   };
   Relevance relevance;
-  relevance.state.assign(model.nodes.size(), kNoEntry);
+  relevance.state.assign(model.size(), kNoEntry);
   for (const std::vector<NodeId>& nodes : judging.targets) {
     for (NodeId node : nodes) {
       bool relevant = own[node] != kOwnFalse && !under_hidden(node);

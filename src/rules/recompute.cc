@@ -35,21 +35,22 @@ using CalculatedByPath = std::map<std::string, Calculated>;
 // copies the instance root first, node for node, so the two trees are walked
 // side by side instead of looking every path up again.
 std::vector<NodeId> instance_nodes(const XmlDocument& model, const XmlDocument& instance) {
-  std::vector<NodeId> original(model.nodes.size(), kNoNode);
-  if (!instance.has_root() || model[model.root].children.empty()) return original;
-  std::vector<std::pair<NodeId, NodeId>> pending{{model[model.root].children.front(), instance.root}};
+  std::vector<NodeId> original(model.size(), kNoNode);
+  if (!instance.has_root() || !model[model.root].has_children()) return original;
+  std::vector<std::pair<NodeId, NodeId>> pending{{model[model.root].first_child(), instance.root}};
   while (!pending.empty()) {
     const auto [copy, source] = pending.back();
     pending.pop_back();
     original[copy] = source;
-    const XmlNode& copied = model[copy];
-    const XmlNode& node = instance[source];
-    for (std::size_t i = 0; i < copied.attributes.size(); ++i) {
-      original[copied.attributes[i]] = node.attributes[i];
-    }
-    for (std::size_t i = 0; i < copied.children.size(); ++i) {
-      pending.emplace_back(copied.children[i], node.children[i]);
-    }
+    const auto pair_up = [&](NodeId copied, NodeId node, bool attributes) {
+      for (; copied != kNoNode; copied = model[copied].next_sibling()) {
+        if (attributes) original[copied] = node;
+        if (!attributes) pending.emplace_back(copied, node);
+        node = instance[node].next_sibling();
+      }
+    };
+    pair_up(model[copy].first_attribute(), instance[source].first_attribute(), true);
+    pair_up(model[copy].first_child(), instance[source].first_child(), false);
   }
   return original;
 }
@@ -59,19 +60,19 @@ std::vector<NodeId> instance_nodes(const XmlDocument& model, const XmlDocument& 
 // a positional index. Names that parse as something else are left to
 // find_node, as are attributes.
 bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view path) {
-  if (node == kNoNode || instance[node].is_attribute) return false;
+  if (node == kNoNode || instance[node].is_attribute()) return false;
   Result<Expr> parsed = parse_expression(path);
   if (!parsed.ok() || parsed.value().kind != ExprKind::Path || !parsed.value().absolute) {
     return false;
   }
   const std::vector<Step>& steps = parsed.value().steps;
   std::size_t depth = steps.size();
-  for (NodeId at = node; at != kNoNode; at = instance[at].parent) {
+  for (NodeId at = node; at != kNoNode; at = instance[at].parent()) {
     if (depth == 0) return false;
     const Step& step = steps[--depth];
     bool plain_index = step.predicates.empty() ||
                        (step.predicates.size() == 1 && step.predicates[0].kind == ExprKind::Number);
-    if (step.axis != Axis::Child || step.test.any || step.test.name != instance[at].name ||
+    if (step.axis != Axis::Child || step.test.any || step.test.name != instance[at].name() ||
         !plain_index) {
       return false;
     }
@@ -100,10 +101,11 @@ CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
         result.failed.emplace_back(bind.nodeset, value.error());
         continue;
       }
-      model[node].text = to_string(value.value(), model);
+      std::string text = to_string(value.value(), model);
+      model.set_text(node, text);
       std::string path = paths.path(node);
       strip_model_prefix(path);
-      values.insert_or_assign(std::move(path), Calculated{node, model[node].text});
+      values.insert_or_assign(std::move(path), Calculated{node, std::move(text)});
     }
   }
   return values;
@@ -127,12 +129,12 @@ bool apply_changes(FormSession& session, const XmlDocument& model, CalculatedByP
     if (created || !reads_back_as(session.instance, node, path)) {
       node = find_node(session.instance, path, host);
       mirrored = false;
-    } else if (!model[calculated.node].children.empty()) {
+    } else if (model[calculated.node].has_children()) {
       mirrored = false;  // its string value is more than the text written
     }
     if (node != kNoNode) {
       if (session.instance.string_value(node) == value) continue;
-      session.instance[node].text = value;
+      session.instance.set_text(node, value);
     } else {
       if (value.empty()) continue;
       static_cast<void>(set_answer(session.instance, path, value, host));
@@ -211,6 +213,7 @@ RecomputeResult recompute(FormSession& session) {
   report_relevance(judgement, result);
   report_judgement(judgement, result);
   count_rows(session, result);
+  release_unused_space(session.instance);
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -9,15 +10,6 @@
 
 namespace tolvar {
 namespace {
-
-// Pushes the children of one element so that they pop in list order.
-void push_children_reversed(const XmlNode& element, std::vector<NodeId>& stack) {
-  stack.insert(stack.end(), element.children.rbegin(), element.children.rend());
-}
-
-void erase_all(std::vector<NodeId>& ids, NodeId id) {
-  ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
-}
 
 // The node's name, and its 1-based position among same-named sibling
 // elements when there is more than one of them (0 otherwise).
@@ -31,98 +23,226 @@ struct PathSegment {
 // when another follows.
 PathSegment path_segment(const XmlDocument& document, NodeId id) {
   const XmlNode& node = document[id];
-  if (node.parent == kNoNode || node.is_attribute) return {node.name, 0};
+  if (node.parent() == kNoNode || node.is_attribute()) return {node.name(), 0};
   std::size_t position = 0;
   bool seen_self = false;
-  for (NodeId sibling : document[node.parent].children) {
-    if (document[sibling].name != node.name) continue;
-    if (seen_self) return {node.name, 1};
+  for (NodeId sibling : document.children(node.parent())) {
+    if (document[sibling].name() != node.name()) continue;
+    if (seen_self) return {node.name(), 1};
     ++position;
     if (sibling != id) continue;
-    if (position > 1) return {node.name, position};
+    if (position > 1) return {node.name(), position};
     seen_self = true;
   }
-  return {node.name, 0};
+  return {node.name(), 0};
 }
 
-// Number of nodes (elements and attributes) in the subtree of an element.
-std::size_t subtree_size(const XmlDocument& document, NodeId node) {
-  std::size_t size = 0;
+struct SubtreeSize {
+  std::size_t nodes = 0;
+  std::size_t bytes = 0;
+};
+
+// Nodes (elements and attributes) and string bytes in an element's subtree.
+SubtreeSize subtree_size(const XmlDocument& document, NodeId node) {
+  SubtreeSize size;
+  const auto count = [&](NodeId id) {
+    ++size.nodes;
+    size.bytes += document[id].name().size() + document[id].text().size();
+  };
   std::vector<NodeId> stack{node};
   while (!stack.empty()) {
-    const XmlNode& element = document[stack.back()];
+    const NodeId element = stack.back();
     stack.pop_back();
-    size += 1 + element.attributes.size();
-    stack.insert(stack.end(), element.children.begin(), element.children.end());
+    count(element);
+    for (NodeId attribute : document.attributes(element)) count(attribute);
+    for (NodeId child : document.children(element)) stack.push_back(child);
   }
   return size;
 }
 
 }  // namespace
 
-NodeId XmlDocument::new_element(std::string name, std::string text) {
-  XmlNode& node = nodes.emplace_back();
-  node.name = std::move(name);
-  node.text = std::move(text);
-  return nodes.size() - 1;
+XmlDocument::XmlDocument(const XmlDocument& other)
+    : root(other.root), nodes_(other.nodes_), rank_(other.rank_),
+      ranked_by_id_(other.ranked_by_id_) {
+  restore_strings();
+}
+
+XmlDocument& XmlDocument::operator=(const XmlDocument& other) {
+  if (this != &other) *this = XmlDocument(other);
+  return *this;
+}
+
+// After the nodes were copied from another document: their names and texts
+// still point into that document's store.
+void XmlDocument::restore_strings() {
+  std::size_t bytes = 0;
+  for (const XmlNode& node : nodes_) bytes += node.name_size_ + node.text_size_;
+  strings_.reserve(bytes);
+  for (XmlNode& node : nodes_) {
+    node.name_ = store(node.name());
+    node.text_ = store(node.text());
+  }
+}
+
+// Node strings are never null: the empty one is a literal.
+const char* XmlDocument::store(std::string_view text) {
+  return text.empty() ? "" : strings_.add(text).data();
+}
+
+void XmlDocument::reserve(std::size_t nodes, std::size_t bytes) {
+  const std::size_t needed = nodes_.size() + nodes;
+  if (needed > nodes_.capacity()) {
+    nodes_.reserve(needed);
+    advise_huge_pages(nodes_);
+  }
+  strings_.reserve(bytes);
+}
+
+NodeId XmlDocument::new_node(std::string_view name, std::string_view text) {
+  XmlNode& node = nodes_.emplace_back();
+  node.name_ = store(name);
+  node.name_size_ = static_cast<std::uint32_t>(name.size());
+  node.text_ = store(text);
+  node.text_size_ = static_cast<std::uint32_t>(text.size());
+  return nodes_.size() - 1;
+}
+
+NodeId XmlDocument::new_element(std::string_view name, std::string_view text) {
+  return new_node(name, text);
+}
+
+// A text that fits where the old one was is written over it: each node's
+// text has its own bytes in the store (never shared, never a literal unless
+// empty), so recomputing the same values leaves nothing behind.
+void XmlDocument::set_text(NodeId id, std::string_view text) {
+  XmlNode& node = nodes_[id];
+  if (!text.empty() && text.size() <= node.text_size_) {
+    std::memmove(const_cast<char*>(node.text_), text.data(), text.size());
+    replaced_text_bytes_ += node.text_size_ - text.size();
+  } else {
+    replaced_text_bytes_ += node.text_size_;
+    node.text_ = store(text);
+  }
+  node.text_size_ = static_cast<std::uint32_t>(text.size());
+}
+
+void XmlDocument::link_last(Link& head, NodeId node) {
+  XmlNode& added = nodes_[node];
+  added.next_ = XmlNode::kNone;
+  if (head == XmlNode::kNone) {
+    head = static_cast<Link>(node);
+    added.previous_ = head;
+    return;
+  }
+  XmlNode& first = nodes_[head];
+  nodes_[first.previous_].next_ = static_cast<Link>(node);
+  added.previous_ = first.previous_;
+  first.previous_ = static_cast<Link>(node);
+}
+
+void XmlDocument::unlink(Link& head, NodeId node) {
+  XmlNode& gone = nodes_[node];
+  const Link last = nodes_[head].previous_;
+  if (head == node) {
+    head = gone.next_;
+    if (head != XmlNode::kNone) nodes_[head].previous_ = last;
+  } else {
+    nodes_[gone.previous_].next_ = gone.next_;
+    nodes_[gone.next_ == XmlNode::kNone ? head : gone.next_].previous_ = gone.previous_;
+  }
+  gone.next_ = gone.previous_ = XmlNode::kNone;
 }
 
 void XmlDocument::append_child(NodeId parent, NodeId child) {
-  nodes[child].parent = parent;
-  nodes[parent].children.push_back(child);
+  detach(child);
+  nodes_[child].parent_ = static_cast<Link>(parent);
+  link_last(nodes_[parent].first_child_, child);
 }
 
 void XmlDocument::insert_child_after(NodeId parent, NodeId after, NodeId child) {
-  std::vector<NodeId>& children = nodes[parent].children;
-  auto place = std::find(children.begin(), children.end(), after);
-  if (place != children.end()) ++place;
-  children.insert(place, child);
-  nodes[child].parent = parent;
+  if (after == kNoNode || nodes_[after].parent_ != parent || nodes_[after].is_attribute_) {
+    append_child(parent, child);
+    return;
+  }
+  detach(child);
+  XmlNode& added = nodes_[child];
+  XmlNode& before = nodes_[after];
+  added.parent_ = static_cast<Link>(parent);
+  added.previous_ = static_cast<Link>(after);
+  added.next_ = before.next_;
+  const Link next = before.next_;
+  nodes_[next == XmlNode::kNone ? nodes_[parent].first_child_ : next].previous_ =
+      static_cast<Link>(child);
+  nodes_[after].next_ = static_cast<Link>(child);
 }
 
-NodeId XmlDocument::add_attribute(NodeId element, std::string name, std::string value) {
-  const NodeId id = nodes.size();
-  XmlNode& node = nodes.emplace_back();
-  node.parent = element;
-  node.name = std::move(name);
-  node.text = std::move(value);
-  node.is_attribute = true;
-  nodes[element].attributes.push_back(id);
+NodeId XmlDocument::add_attribute(NodeId element, std::string_view name, std::string_view value) {
+  const NodeId id = new_node(name, value);
+  nodes_[id].is_attribute_ = true;
+  nodes_[id].parent_ = static_cast<Link>(element);
+  link_last(nodes_[element].first_attribute_, id);
   return id;
 }
 
 void XmlDocument::detach(NodeId node) {
-  const NodeId parent = nodes[node].parent;
+  const NodeId parent = nodes_[node].parent();
   if (parent == kNoNode) return;
   // An attribute leaves its element's attribute list, so the element never
   // lists a node that no longer names it as parent.
-  erase_all(nodes[node].is_attribute ? nodes[parent].attributes : nodes[parent].children, node);
-  nodes[node].parent = kNoNode;
+  XmlNode& owner = nodes_[parent];
+  unlink(nodes_[node].is_attribute_ ? owner.first_attribute_ : owner.first_child_, node);
+  nodes_[node].parent_ = XmlNode::kNone;
+}
+
+NodeId XmlDocument::last_child(NodeId id) const {
+  const NodeId first = nodes_[id].first_child();
+  return first == kNoNode ? kNoNode : XmlNode::widen(nodes_[first].previous_);
+}
+
+NodeId XmlDocument::previous_sibling(NodeId id) const {
+  const XmlNode& node = nodes_[id];
+  if (node.parent_ == XmlNode::kNone) return kNoNode;
+  const XmlNode& parent = nodes_[node.parent_];
+  const Link head = node.is_attribute_ ? parent.first_attribute_ : parent.first_child_;
+  return head == id ? kNoNode : XmlNode::widen(node.previous_);
+}
+
+std::size_t XmlDocument::child_count(NodeId id) const {
+  const SiblingRange range = children(id);
+  return static_cast<std::size_t>(std::distance(range.begin(), range.end()));
+}
+
+void XmlDocument::push_children_reversed(NodeId id, std::vector<NodeId>& stack) const {
+  for (NodeId child = last_child(id); child != kNoNode; child = previous_sibling(child)) {
+    stack.push_back(child);
+  }
+}
+
+std::size_t XmlDocument::rank_of(NodeId id) const {
+  if (rank_.empty()) return id < ranked_by_id_ ? id : kNoRank;
+  return id < rank_.size() ? XmlNode::widen(rank_[id]) : kNoRank;
 }
 
 void XmlDocument::renumber() {
-  rank.assign(nodes.size(), kNoRank);
+  rank_.assign(nodes_.size(), XmlNode::kNone);
   if (!has_root()) return;
-  std::size_t next = 0;
+  Link next = 0;
   std::vector<NodeId> stack{root};
   while (!stack.empty()) {
     const NodeId id = stack.back();
     stack.pop_back();
     // A node linked twice would otherwise be numbered (and walked) twice.
-    if (rank[id] != kNoRank) continue;
-    rank[id] = next++;
-    const XmlNode& node = nodes[id];
-    for (NodeId attribute : node.attributes) rank[attribute] = next++;
-    push_children_reversed(node, stack);
+    if (rank_[id] != XmlNode::kNone) continue;
+    rank_[id] = next++;
+    for (NodeId attribute : attributes(id)) rank_[attribute] = next++;
+    push_children_reversed(id, stack);
   }
 }
 
 NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
-  const std::size_t needed = nodes.size() + subtree_size(source, node);
-  if (needed > nodes.capacity()) {
-    nodes.reserve(needed);
-    advise_huge_pages(nodes);
-  }
+  const SubtreeSize size = subtree_size(source, node);
+  reserve(size.nodes, size.bytes);
   // Pairs of (source node, parent of its copy). Source nodes are addressed
   // by id, never held by reference, as source may be this very arena.
   std::vector<std::pair<NodeId, NodeId>> stack{{node, kNoNode}};
@@ -130,22 +250,18 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
   while (!stack.empty()) {
     const auto [original, parent] = stack.back();
     stack.pop_back();
-    const NodeId copy = new_element(source[original].name, source[original].text);
-    nodes[copy].attributes.reserve(source[original].attributes.size());
-    for (std::size_t i = 0; i < source[original].attributes.size(); ++i) {
-      const NodeId attribute = source[original].attributes[i];
-      add_attribute(copy, source[attribute].name, source[attribute].text);
+    const NodeId copy = new_element(source[original].name(), source[original].text());
+    for (NodeId attribute : source.attributes(original)) {
+      add_attribute(copy, source[attribute].name(), source[attribute].text());
     }
     if (parent == kNoNode) {
       top = copy;
     } else {
       append_child(parent, copy);
     }
-    const std::vector<NodeId>& children = source[original].children;
-    nodes[copy].children.reserve(children.size());
-    for (auto child = children.rbegin(); child != children.rend(); ++child) {
-      stack.emplace_back(*child, copy);
-    }
+    const std::size_t first = stack.size();
+    for (NodeId child : source.children(original)) stack.emplace_back(child, copy);
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }
   return top;
 }
@@ -153,12 +269,12 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
 std::vector<NodeId> XmlDocument::descendants(NodeId node) const {
   std::vector<NodeId> found;
   std::vector<NodeId> stack;
-  push_children_reversed(nodes[node], stack);
+  push_children_reversed(node, stack);
   while (!stack.empty()) {
     const NodeId id = stack.back();
     stack.pop_back();
     found.push_back(id);
-    push_children_reversed(nodes[id], stack);
+    push_children_reversed(id, stack);
   }
   return found;
 }
@@ -170,21 +286,21 @@ std::string XmlDocument::string_value(NodeId node) const {
 }
 
 void XmlDocument::append_string_value(NodeId node, std::string& out) const {
-  out += nodes[node].text;
-  if (nodes[node].children.empty()) return;
+  out += nodes_[node].text();
+  if (!nodes_[node].has_children()) return;
   std::vector<NodeId> stack;
-  push_children_reversed(nodes[node], stack);
+  push_children_reversed(node, stack);
   while (!stack.empty()) {
     const NodeId id = stack.back();
     stack.pop_back();
-    out += nodes[id].text;
-    push_children_reversed(nodes[id], stack);
+    out += nodes_[id].text();
+    push_children_reversed(id, stack);
   }
 }
 
 std::string XmlDocument::node_path(NodeId node) const {
   std::vector<PathSegment> segments;
-  for (NodeId id = node; id != kNoNode; id = nodes[id].parent) {
+  for (NodeId id = node; id != kNoNode; id = nodes_[id].parent()) {
     segments.push_back(path_segment(*this, id));
   }
   std::string path;
@@ -202,17 +318,17 @@ std::string XmlDocument::node_path(NodeId node) const {
 }
 
 NodeId XmlDocument::child_named(NodeId node, std::string_view name) const {
-  for (NodeId child : nodes[node].children) {
-    if (nodes[child].name == name) return child;
+  for (NodeId child : children(node)) {
+    if (nodes_[child].name() == name) return child;
   }
   return kNoNode;
 }
 
-const std::string* XmlDocument::attribute(NodeId node, std::string_view name) const {
-  for (NodeId attribute : nodes[node].attributes) {
-    if (nodes[attribute].name == name) return &nodes[attribute].text;
+std::optional<std::string_view> XmlDocument::attribute(NodeId node, std::string_view name) const {
+  for (NodeId attribute : attributes(node)) {
+    if (nodes_[attribute].name() == name) return nodes_[attribute].text();
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 }  // namespace tolvar

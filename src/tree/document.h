@@ -3,12 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tree/result.h"
+#include "tree/string_store.h"
 
 namespace tolvar {
 
@@ -16,47 +19,145 @@ using NodeId = std::size_t;
 inline constexpr NodeId kNoNode = std::numeric_limits<NodeId>::max();
 inline constexpr std::size_t kNoRank = std::numeric_limits<std::size_t>::max();
 
-// One element or attribute. Names are local names (prefix dropped).
-struct XmlNode {
-  NodeId parent = kNoNode;  // for an attribute, the element carrying it
-  std::string name;
-  std::string text;  // element: its one text run; attribute: its value
-  std::vector<NodeId> children;
-  std::vector<NodeId> attributes;
-  bool is_attribute = false;
+// One element or attribute. Names are local names (prefix dropped). Links
+// are 32-bit: a document holds fewer than 2^32 - 1 nodes. Siblings form a
+// list whose first entry's `previous` link points at the last one, so that
+// appending and detaching take constant time.
+class XmlNode {
+ public:
+  std::string_view name() const { return {name_, name_size_}; }
+  // An element's one text run; an attribute's value.
+  std::string_view text() const { return {text_, text_size_}; }
+  bool is_attribute() const { return is_attribute_; }
+  // For an attribute, the element carrying it.
+  NodeId parent() const { return widen(parent_); }
+  NodeId first_child() const { return widen(first_child_); }
+  NodeId first_attribute() const { return widen(first_attribute_); }
+  // The next element child, or for an attribute the next attribute.
+  NodeId next_sibling() const { return widen(next_); }
+  bool has_children() const { return first_child_ != kNone; }
+
+ private:
+  friend class XmlDocument;
+  using Link = std::uint32_t;
+  static constexpr Link kNone = std::numeric_limits<Link>::max();
+  static NodeId widen(Link link) { return link == kNone ? kNoNode : link; }
+
+  const char* name_ = "";
+  const char* text_ = "";
+  std::uint32_t name_size_ = 0;
+  std::uint32_t text_size_ = 0;
+  Link parent_ = kNone;
+  Link first_child_ = kNone;
+  Link first_attribute_ = kNone;
+  Link next_ = kNone;
+  Link previous_ = kNone;
+  bool is_attribute_ = false;
+};
+
+// The element children (or attributes) of one node, in order.
+class SiblingRange {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = NodeId;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const NodeId*;
+    using reference = NodeId;
+
+    iterator() = default;
+    iterator(const XmlNode* nodes, NodeId id) : nodes_(nodes), id_(id) {}
+    NodeId operator*() const { return id_; }
+    iterator& operator++() {
+      id_ = nodes_[id_].next_sibling();
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator old = *this;
+      ++*this;
+      return old;
+    }
+    bool operator==(const iterator& other) const { return id_ == other.id_; }
+
+   private:
+    const XmlNode* nodes_ = nullptr;
+    NodeId id_ = kNoNode;
+  };
+
+  SiblingRange(const XmlNode* nodes, NodeId first) : nodes_(nodes), first_(first) {}
+  iterator begin() const { return {nodes_, first_}; }
+  iterator end() const { return {nodes_, kNoNode}; }
+  bool empty() const { return first_ == kNoNode; }
+
+ private:
+  const XmlNode* nodes_;
+  NodeId first_;
 };
 
 class XmlDocument {
  public:
   NodeId root = kNoNode;
-  std::vector<XmlNode> nodes;
-  // Document-order rank per node id, kNoRank for nodes not reachable from
-  // the root. Valid after parsing and after renumber().
-  std::vector<std::size_t> rank;
 
-  const XmlNode& operator[](NodeId id) const { return nodes[id]; }
-  XmlNode& operator[](NodeId id) { return nodes[id]; }
+  XmlDocument() = default;
+  XmlDocument(const XmlDocument& other);
+  XmlDocument& operator=(const XmlDocument& other);
+  XmlDocument(XmlDocument&&) noexcept = default;
+  XmlDocument& operator=(XmlDocument&&) noexcept = default;
+
+  const XmlNode& operator[](NodeId id) const { return nodes_[id]; }
   bool has_root() const { return root != kNoNode; }
+  // Number of nodes in the arena, detached ones included.
+  std::size_t size() const { return nodes_.size(); }
+  // Whether `count` more nodes still fit the 32-bit links.
+  bool can_add(std::size_t count) const { return count < XmlNode::kNone - nodes_.size(); }
+  // Makes room for `nodes` more nodes and `bytes` more of names and texts.
+  void reserve(std::size_t nodes, std::size_t bytes);
+
+  SiblingRange children(NodeId id) const { return {nodes_.data(), nodes_[id].first_child()}; }
+  SiblingRange attributes(NodeId id) const {
+    return {nodes_.data(), nodes_[id].first_attribute()};
+  }
+  NodeId last_child(NodeId id) const;
+  // The sibling before node, or kNoNode for the first.
+  NodeId previous_sibling(NodeId id) const;
+  std::size_t child_count(NodeId id) const;
+  // Pushes the children of id last-first, so that they pop in order.
+  void push_children_reversed(NodeId id, std::vector<NodeId>& stack) const;
 
   // Appends a detached element.
-  NodeId new_element(std::string name, std::string text);
-  // Sets child's parent and appends it to parent's children.
+  NodeId new_element(std::string_view name, std::string_view text = {});
+  void set_text(NodeId id, std::string_view text);
+  // Sets child's parent and appends it to parent's children. A child that
+  // has a parent already is moved, never linked twice.
   void append_child(NodeId parent, NodeId child);
   // Inserts child into parent's children right after `after` (at the end
-  // when `after` is not one of them).
+  // when `after` is not one of them), moving it like append_child.
   void insert_child_after(NodeId parent, NodeId after, NodeId child);
-  NodeId add_attribute(NodeId element, std::string name, std::string value);
+  NodeId add_attribute(NodeId element, std::string_view name, std::string_view value);
   // Removes the node from its parent's children (an attribute from its
   // element's attributes) and clears its parent; it stays in the arena.
   void detach(NodeId node);
-  // Rebuilds rank from the root: pre-order, an element, its attributes,
+  // Rebuilds ranks from the root: pre-order, an element, its attributes,
   // then each child's subtree. Call after any change of structure.
   void renumber();
   // Copies node (from any document, this one included) with its attributes
   // and subtree into this arena; returns the new, detached element.
   NodeId copy_from(const XmlDocument& source, NodeId node);
+  // Bytes of names and texts stored, and of replaced texts among them: what
+  // copying the tree would free.
+  std::size_t string_bytes() const { return strings_.stored_bytes(); }
+  std::size_t replaced_text_bytes() const { return replaced_text_bytes_; }
 
-  std::size_t rank_of(NodeId id) const { return id < rank.size() ? rank[id] : kNoRank; }
+  // Document-order rank, kNoRank for nodes not reachable from the root.
+  // Valid after parsing and after renumber().
+  std::size_t rank_of(NodeId id) const;
+  // Takes the ids of all nodes so far as their ranks: for a reader that
+  // adds every node in document order.
+  void rank_by_id() {
+    rank_.clear();
+    ranked_by_id_ = nodes_.size();
+  }
   // Descendant elements of node in pre-order, node excluded. No recursion.
   std::vector<NodeId> descendants(NodeId node) const;
   // Own text followed by the text of every descendant element in pre-order.
@@ -66,8 +167,24 @@ class XmlDocument {
   std::string node_path(NodeId node) const;
   // First child element named `name`, or kNoNode.
   NodeId child_named(NodeId node, std::string_view name) const;
-  // Value of the first attribute named `name`, or nullptr.
-  const std::string* attribute(NodeId node, std::string_view name) const;
+  // Value of the first attribute named `name`.
+  std::optional<std::string_view> attribute(NodeId node, std::string_view name) const;
+
+ private:
+  using Link = XmlNode::Link;
+  NodeId new_node(std::string_view name, std::string_view text);
+  const char* store(std::string_view text);
+  // Appends node to the list headed by `head`.
+  void link_last(Link& head, NodeId node);
+  void unlink(Link& head, NodeId node);
+  void restore_strings();
+
+  std::vector<XmlNode> nodes_;
+  StringStore strings_;
+  std::size_t replaced_text_bytes_ = 0;
+  // Empty while the first ranked_by_id_ nodes are ranked by their ids.
+  std::vector<Link> rank_;
+  std::size_t ranked_by_id_ = 0;
 };
 
 // Parses UTF-8 XML text leniently. Fails with one of: "unterminated tag",

@@ -37,7 +37,7 @@ std::string quoted_path(std::string_view path) {
 }
 
 bool is_template_row(const XmlDocument& document, NodeId element) {
-  return document.attribute(element, kTemplateAttribute) != nullptr;
+  return document.attribute(element, kTemplateAttribute).has_value();
 }
 
 // Length of the piece without a trailing positional index such as "[2]";
@@ -83,8 +83,11 @@ std::string template_key(const XmlDocument& instance, NodeId row, const Template
 XmlDocument template_copy(const XmlDocument& instance, NodeId row) {
   XmlDocument copy;
   copy.root = copy.copy_from(instance, row);
-  std::erase_if(copy[copy.root].attributes,
-                [&](NodeId attribute) { return copy[attribute].name == kTemplateAttribute; });
+  std::vector<NodeId> marks;
+  for (NodeId attribute : copy.attributes(copy.root)) {
+    if (copy[attribute].name() == kTemplateAttribute) marks.push_back(attribute);
+  }
+  for (NodeId attribute : marks) copy.detach(attribute);
   for (NodeId element : copy.descendants(copy.root)) {
     if (is_template_row(copy, element)) copy.detach(element);
   }
@@ -182,30 +185,28 @@ NodeId row_parent(const XmlDocument& instance, std::string_view path, const Host
 
 std::vector<NodeId> rows_under(const XmlDocument& instance, NodeId parent, std::string_view name) {
   std::vector<NodeId> rows;
-  for (NodeId child : instance[parent].children) {
-    if (instance[child].name == name) rows.push_back(child);
+  for (NodeId child : instance.children(parent)) {
+    if (instance[child].name() == name) rows.push_back(child);
   }
   return rows;
 }
 
 std::string_view last_step(std::string_view path) { return path.substr(path.rfind('/') + 1); }
 
-// Detached nodes stay in the arena, so a session that keeps adding and
-// removing rows would grow without end. Once they outnumber the nodes still
-// in the tree, the tree is copied into a fresh arena; node ids change, but
-// none is held across an edit. Needs a renumbered instance.
-void drop_detached_nodes(XmlDocument& instance) {
-  const auto live = static_cast<std::size_t>(
-      std::count_if(instance.rank.begin(), instance.rank.end(),
-                    [](std::size_t rank) { return rank != kNoRank; }));
-  if (instance.nodes.size() <= 2 * live || !instance.has_root()) return;
+}  // namespace
+
+void release_unused_space(XmlDocument& instance) {
+  if (!instance.has_root()) return;
+  std::size_t live = 0;
+  for (NodeId id = 0; id < instance.size(); ++id) live += instance.rank_of(id) != kNoRank;
+  const bool mostly_detached = instance.size() > 2 * live;
+  const bool mostly_replaced = instance.replaced_text_bytes() > instance.string_bytes() / 2;
+  if (!mostly_detached && !mostly_replaced) return;
   XmlDocument compact;
   compact.root = compact.copy_from(instance, instance.root);
   compact.renumber();
   instance = std::move(compact);
 }
-
-}  // namespace
 
 Templates extract_templates(XmlDocument& instance) {
   Templates templates;
@@ -252,7 +253,7 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
   }
   NodeId found = find_node(instance, path, host);
   if (found != kNoNode) {
-    instance[found].text.assign(value);
+    instance.set_text(found, value);
     return Done{};
   }
   std::vector<std::string_view> pieces = path_pieces(path);
@@ -264,7 +265,7 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
   }
   if (!instance.has_root()) return fail("the instance has no root");
   std::span<const std::string_view> names(pieces);
-  if (names.size() >= 2 && names.front() == instance[instance.root].name) names = names.subspan(1);
+  if (names.size() >= 2 && names.front() == instance[instance.root].name()) names = names.subspan(1);
 
   // Every piece to be created is checked before anything changes.
   auto [parent, missing] = deepest_existing_group(instance, names);
@@ -311,7 +312,7 @@ Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,
   }
   instance.detach(rows[position - 1]);
   instance.renumber();
-  drop_detached_nodes(instance);
+  release_unused_space(instance);
   return rows.size() - 1;
 }
 

@@ -32,6 +32,10 @@ std::vector<NodeId> repeat_rows(const XmlDocument& instance, std::string_view pa
 // Appends a row made from the template; returns the number of rows now.
 Result<std::size_t> add_row(XmlDocument& instance, const Templates& templates,
                             std::string_view path, const Host& host);
+// Once detached nodes or replaced texts make up most of the arena (a
+// session that keeps editing would otherwise grow without end), copies the
+// tree into a fresh one. Node ids change. Needs a renumbered instance.
+void release_unused_space(XmlDocument& instance);
 // Removes the row at 1-based position; returns the number of rows left.
 Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,
                                std::uint64_t position, const Host& host);

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <numeric>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "tree/document.h"
-#include "tree/huge_pages.h"
 #include "tree/unicode.h"
 
 namespace tolvar {
 namespace {
 
 constexpr std::size_t kNotFound = std::string_view::npos;
+constexpr const char* kTooManyNodes =
+    "the document holds more than 4294967294 elements and attributes — tolvar refuses it";
 
 std::string_view local_name(std::string_view name) {
   const std::size_t colon = name.rfind(':');
@@ -68,12 +69,13 @@ std::size_t decode_reference(std::string_view text, std::string& out) {
 }
 
 // One left-to-right pass that decodes each reference once, so that "&amp;lt;"
-// gives "&lt;" and "&amp;#60;" gives "&#60;".
-std::string decode_entities(std::string_view text) {
+// gives "&lt;" and "&amp;#60;" gives "&#60;". Text without references comes
+// back as it is; otherwise the decoded form is built in `scratch`.
+std::string_view decode_entities(std::string_view text, std::string& scratch) {
   std::size_t ampersand = text.find('&');
-  if (ampersand == kNotFound) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
+  if (ampersand == kNotFound) return text;
+  std::string& out = scratch;
+  out.clear();
   std::size_t done = 0;
   while (ampersand != kNotFound) {
     out.append(text, done, ampersand - done);
@@ -113,16 +115,13 @@ struct PendingAttribute {
   std::string_view value;
 };
 
-// Child and attribute lists are built at their final size (children when
-// their element closes, attributes once the tag is read): on large
-// documents, growing them one by one costs more than the scan itself.
 class XmlReader {
  public:
   explicit XmlReader(std::string_view text) : text_(text) {
-    // Every node needs a "<" or an "=", so this never reallocates; the
-    // capacity beyond the real count is never touched.
-    document_.nodes.reserve(count_byte(text, '<') + count_byte(text, '='));
-    advise_huge_pages(document_.nodes);
+    // Every node needs a "<" or an "=", and names and texts are never longer
+    // than the text they come from, so neither arena grows while reading;
+    // capacity beyond what is used is never touched.
+    document_.reserve(count_byte(text, '<') + count_byte(text, '='), text.size());
   }
 
   Status read() {
@@ -142,35 +141,26 @@ class XmlReader {
       if (!status.ok()) return status;
     }
     if (!open_.empty()) return fail("unclosed elements");
-    if (!document_.has_root()) return fail("no root element");
     // Ids follow start tags, each element followed by its attributes: that
     // is document order already.
-    document_.rank.resize(document_.nodes.size());
-    std::iota(document_.rank.begin(), document_.rank.end(), std::size_t{0});
+    if (!document_.has_root()) return fail("no root element");
+    document_.rank_by_id();
     return Done{};
   }
 
   XmlDocument take_document() { return std::move(document_); }
 
  private:
-  struct OpenElement {
-    NodeId id;
-    std::size_t first_child;  // where its children start in children_
-  };
-
   Status close_element(std::string_view rest) {
     if (open_.empty()) return fail("closing tag without opening");
-    const OpenElement element = open_.back();
+    const std::string_view name = document_[open_.back()].name();
     open_.pop_back();
-    XmlNode& node = document_[element.id];
-    node.children.assign(children_.begin() + element.first_child, children_.end());
-    children_.resize(element.first_child);
     const std::string_view closing = local_name(trim_white(rest));
-    if (closing == node.name) return Done{};
+    if (closing == name) return Done{};
     std::string message = "closing </";
     message += closing;
     message += "> does not match open <";
-    message += node.name;
+    message += name;
     message += '>';
     return fail(std::move(message));
   }
@@ -183,30 +173,24 @@ class XmlReader {
     const std::size_t first_white = find_white(content);
     const std::size_t name_start = skip_white(content);
     const std::size_t name_end = name_start == 0 ? first_white : find_white(content, name_start);
-    const NodeId element = document_.new_element(
-        std::string(local_name(content.substr(name_start, name_end - name_start))), std::string());
-    add_attributes(element, content.substr(first_white));
+    read_attributes(content.substr(first_white));
+    if (!document_.can_add(1 + attributes_.size())) return fail(kTooManyNodes);
+    const NodeId element =
+        document_.new_element(local_name(content.substr(name_start, name_end - name_start)));
+    for (const PendingAttribute& attribute : attributes_) {
+      document_.add_attribute(element, local_name(attribute.name),
+                              decode_entities(attribute.value, scratch_));
+    }
     if (open_.empty()) {
       if (document_.has_root()) return fail("more than one root element");
       document_.root = element;
     } else {
-      document_[element].parent = open_.back().id;
-      children_.push_back(element);
+      document_.append_child(open_.back(), element);
     }
     if (self_closing) return Done{};
     pos = capture_text(element, pos);
-    open_.push_back({element, children_.size()});
+    open_.push_back(element);
     return Done{};
-  }
-
-  void add_attributes(NodeId element, std::string_view text) {
-    read_attributes(text);
-    if (attributes_.empty()) return;
-    document_[element].attributes.reserve(attributes_.size());
-    for (const PendingAttribute& attribute : attributes_) {
-      document_.add_attribute(element, std::string(local_name(attribute.name)),
-                              decode_entities(attribute.value));
-    }
   }
 
   // Malformed attribute text ends the list quietly: the attribute at fault
@@ -235,20 +219,24 @@ class XmlReader {
     std::size_t end = text_.find('<', from);
     if (end == kNotFound) end = text_.size();
     const std::string_view run = text_.substr(from, end - from);
-    if (!is_blank(run)) document_[element].text = decode_entities(run);
+    if (!is_blank(run)) document_.set_text(element, decode_entities(run, scratch_));
     return end;
   }
 
   std::string_view text_;
   XmlDocument document_;
-  std::vector<OpenElement> open_;
-  std::vector<NodeId> children_;  // children of the open elements, innermost last
+  std::vector<NodeId> open_;
   std::vector<PendingAttribute> attributes_;  // of the tag being read
+  std::string scratch_;  // a decoded text on its way into the document
 };
 
 }  // namespace
 
 Result<XmlDocument> parse_xml(std::string_view text) {
+  // Names and texts keep 32-bit lengths.
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    return fail("the document is larger than 4 GiB — tolvar refuses it");
+  }
   XmlReader reader(text);
   Status status = reader.read();
   if (!status.ok()) return status.failure();

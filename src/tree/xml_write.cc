@@ -23,7 +23,7 @@ std::string_view escaped_form(char c) {
 
 void write_close_tag(const XmlNode& element, std::string& out) {
   out += "</";
-  out += element.name;
+  out += element.name();
   out += '>';
 }
 
@@ -32,32 +32,32 @@ void write_close_tag(const XmlNode& element, std::string& out) {
 bool write_open_tag(const XmlDocument& document, NodeId id, std::string& out) {
   const XmlNode& element = document[id];
   out += '<';
-  out += element.name;
-  for (NodeId attribute : element.attributes) {
+  out += element.name();
+  for (NodeId attribute : document.attributes(id)) {
     out += ' ';
-    out += document[attribute].name;
+    out += document[attribute].name();
     out += "=\"";
-    escape_xml(document[attribute].text, out);
+    escape_xml(document[attribute].text(), out);
     out += '"';
   }
-  if (!element.children.empty()) {
+  if (element.has_children()) {
     out += '>';
     return true;
   }
-  if (element.text.empty()) {
+  if (element.text().empty()) {
     out += "/>";
     return false;
   }
   out += '>';
-  escape_xml(element.text, out);
+  escape_xml(element.text(), out);
   write_close_tag(element, out);
   return false;
 }
 
-// An open element and how many of its children are written.
+// An open element and its next child to write.
 struct OpenElement {
   NodeId id;
-  std::size_t written_children;
+  NodeId next_child;
 };
 
 }  // namespace
@@ -78,17 +78,20 @@ std::string write_xml(const XmlDocument& document) {
   std::string out(kDeclaration);
   if (!document.has_root()) return out;
   std::vector<OpenElement> open;
-  if (write_open_tag(document, document.root, out)) open.push_back({document.root, 0});
+  const auto open_element = [&](NodeId id) {
+    if (write_open_tag(document, id, out)) open.push_back({id, document[id].first_child()});
+  };
+  open_element(document.root);
   while (!open.empty()) {
     OpenElement& top = open.back();
-    const XmlNode& element = document[top.id];
-    if (top.written_children == element.children.size()) {
-      write_close_tag(element, out);
+    if (top.next_child == kNoNode) {
+      write_close_tag(document[top.id], out);
       open.pop_back();
       continue;
     }
-    const NodeId child = element.children[top.written_children++];
-    if (write_open_tag(document, child, out)) open.push_back({child, 0});
+    const NodeId child = top.next_child;
+    top.next_child = document[child].next_sibling();
+    open_element(child);
   }
   return out;
 }

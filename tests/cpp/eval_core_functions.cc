@@ -5,6 +5,7 @@
 
 #include "eval_core_harness.h"
 #include "functions/library.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -36,7 +37,7 @@ TEST_P(CoreFunctionTest, GivesValueOrMessage) {
 TEST(CoreContextFunctions, ContextlessFunctionsReadTheContextNode) {
   const TableHost host;
   const XmlDocument document = parse_document(kData);
-  const NodeId w = document[document.root].children[4];
+  const NodeId w = children_of(document, document.root)[4];
   EXPECT_EQ(run("string()", document, host, w), "' 7 '");
   EXPECT_EQ(run("number()", document, host, w), "7");
   EXPECT_EQ(run("string-length()", document, host, w), "3");

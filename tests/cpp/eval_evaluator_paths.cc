@@ -4,6 +4,7 @@
 #include <string>
 
 #include "eval_core_harness.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -150,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EvaluatorPaths, RelativePathsStartAtTheContextNode) {
   const TableHost host;
   const XmlDocument document = parse_document(kForm);
-  const NodeId second_rep = document[document.root].children[3];
+  const NodeId second_rep = children_of(document, document.root)[3];
   EXPECT_EQ(run("q", document, host, second_rep), "[/data/rep[2]/q]");
   EXPECT_EQ(run("../age", document, host, second_rep), "[/data/age]");
   EXPECT_EQ(run("/data/age", document, host, second_rep), "[/data/age]");

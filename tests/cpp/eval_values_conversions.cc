@@ -8,6 +8,7 @@
 
 #include "eval/value.h"
 #include "eval_core_harness.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -99,7 +100,7 @@ TEST(ValueConversions, BooleansNumbersStringsAndNodeSets) {
   EXPECT_FALSE(to_boolean(Value{-0.0}));
   EXPECT_TRUE(to_boolean(Value{std::string("false")}));
   EXPECT_TRUE(std::isnan(to_number(Value{NodeSet{}}, document)));
-  const NodeId a = document[document.root].children[0];
+  const NodeId a = children_of(document, document.root)[0];
   EXPECT_EQ(to_number(Value{NodeSet{{a}, nullptr}}, document), 7);
   EXPECT_EQ(to_number(Value{std::string("\u00a0 3\u2003")}, document), 3);  // Unicode white space
   EXPECT_STREQ(type_name(Value{NodeSet{}}), "a node-set");
@@ -109,7 +110,7 @@ TEST(ValueConversions, BooleansNumbersStringsAndNodeSets) {
 TEST(ValueConversions, NodeSetsAreReadInTheirOwnDocument) {
   const XmlDocument evaluation = parse_document("<data>primary</data>");
   const XmlDocument secondary = parse_document("<root><item>42</item></root>");
-  const Value nodes{NodeSet{{secondary[secondary.root].children[0]}, &secondary}};
+  const Value nodes{NodeSet{{children_of(secondary, secondary.root)[0]}, &secondary}};
   EXPECT_EQ(to_string(nodes, evaluation), "42");
   EXPECT_EQ(to_number(nodes, evaluation), 42);
   EXPECT_TRUE(compare_equal(InfixOp::Eq, nodes, Value{42.0}, evaluation));
@@ -117,9 +118,9 @@ TEST(ValueConversions, NodeSetsAreReadInTheirOwnDocument) {
 
 TEST(NodeSetNormalise, SortsByRankStablyWithUnrankedLastAndDropsRepeats) {
   XmlDocument document = parse_document("<r><a/><b/><c/></r>");
-  const NodeId a = document[document.root].children[0];
-  const NodeId b = document[document.root].children[1];
-  const NodeId c = document[document.root].children[2];
+  const NodeId a = children_of(document, document.root)[0];
+  const NodeId b = children_of(document, document.root)[1];
+  const NodeId c = children_of(document, document.root)[2];
   const NodeId loose1 = document.new_element("x", "");
   const NodeId loose2 = document.new_element("y", "");
   std::vector<NodeId> ids{loose2, c, a, c, loose1, b, a};

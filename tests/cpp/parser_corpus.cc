@@ -32,13 +32,13 @@ std::vector<std::string> failures_in(const std::filesystem::path& path, int& rul
   if (!parsed.ok() || !parsed.value().has_root()) return failures;
   const XmlDocument& document = parsed.value();
   for (NodeId node : document.descendants(document.root)) {
-    if (document[node].name != "bind" && document[node].name != "itemset") continue;
+    if (document[node].name() != "bind" && document[node].name() != "itemset") continue;
     for (const char* attribute : kRuleAttributes) {
-      const std::string* rule = document.attribute(node, attribute);
-      if (rule == nullptr || is_blank(*rule)) continue;
+      const std::optional<std::string_view> rule = document.attribute(node, attribute);
+      if (!rule || is_blank(*rule)) continue;
       ++rules;
       Result<Expr> expr = parse_expression(*rule);
-      if (!expr.ok()) failures.push_back(path.filename().string() + ": " + *rule + ": " + expr.error());
+      if (!expr.ok()) failures.push_back(path.filename().string() + ": " + std::string(*rule) + ": " + expr.error());
     }
   }
   return failures;

@@ -6,6 +6,7 @@
 
 #include "rules/form.h"
 #include "rules_judge_forms.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -193,11 +194,11 @@ TEST(FormLoading, SecondaryInstancesKeepTheirInstanceElement) {
                    "<instance id=\"other\"><second/></instance>");
   ASSERT_EQ(form.instances.size(), 2u);
   const XmlDocument& cities = form.instances.at("cities");
-  EXPECT_EQ(cities[cities.root].name, "instance");
-  ASSERT_EQ(cities[cities.root].children.size(), 1u);
+  EXPECT_EQ(cities[cities.root].name(), "instance");
+  ASSERT_EQ(children_of(cities, cities.root).size(), 1u);
   EXPECT_EQ(cities.node_path(cities.descendants(cities.root).back()), "/instance/root/item/name");
   const XmlDocument& other = form.instances.at("other");
-  EXPECT_EQ(other[other[other.root].children.front()].name, "second");
+  EXPECT_EQ(other[children_of(other, other.root).front()].name(), "second");
 }
 
 TEST(FormLoading, LastTranslationOfATextWins) {
@@ -235,7 +236,7 @@ TEST(FormLoading, PrimaryInstanceIsTheFirstInstanceContent) {
     ASSERT_TRUE(form.ok()) << row.name;
     Result<XmlDocument> primary = primary_instance(form.value());
     std::string outcome =
-        primary.ok() ? primary.value()[primary.value().root].name : primary.error();
+        primary.ok() ? std::string(primary.value()[primary.value().root].name()) : primary.error();
     EXPECT_EQ(outcome, row.outcome) << row.name;
   }
 }

@@ -7,6 +7,7 @@
 
 #include "rules/judge.h"
 #include "rules_judge_forms.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -207,9 +208,9 @@ TEST(JudgeModel, InstanceRootThenSecondaryInstancesById) {
   ASSERT_TRUE(submission.ok());
   XmlDocument model = model_document(form.value(), submission.value());
   std::vector<std::string> paths;
-  for (NodeId child : model[model.root].children) paths.push_back(model.node_path(child));
+  for (NodeId child : children_of(model, model.root)) paths.push_back(model.node_path(child));
   EXPECT_EQ(paths, (std::vector<std::string>{"/model/data", "/model/instance[1]", "/model/instance[2]"}));
-  EXPECT_EQ(*model.attribute(model[model.root].children[1], "id"), "alpha");
+  EXPECT_EQ(*model.attribute(children_of(model, model.root)[1], "id"), "alpha");
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(Labels, ChoiceLabelFromItemsThenItemset) {
 TEST_F(Labels, FindControlMatchesTrimmedRefOfAControl) {
   NodeId control = find_control(form_, "/data/color");
   ASSERT_NE(control, kNoNode);
-  EXPECT_EQ(form_.document[control].name, "select1");
+  EXPECT_EQ(form_.document[control].name(), "select1");
   EXPECT_EQ(find_control(form_, "/data/key"), kNoNode);
 }
 

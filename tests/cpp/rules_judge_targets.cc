@@ -56,7 +56,7 @@ TEST(JudgeTargets, NodePathsMatchNodePath) {
   ASSERT_TRUE(doc.ok());
   NodePaths paths(doc.value());
   std::vector<NodeId> order = {doc.value().root};
-  for (NodeId id = 0; id < doc.value().nodes.size(); ++id) order.push_back(id);
+  for (NodeId id = 0; id < doc.value().size(); ++id) order.push_back(id);
   // Ask in reverse too, so numbering on first need is not order-dependent.
   order.insert(order.end(), order.rbegin(), order.rend());
   for (NodeId id : order) EXPECT_EQ(paths.path(id), doc.value().node_path(id)) << id;

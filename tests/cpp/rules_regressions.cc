@@ -38,7 +38,7 @@ TEST_P(RowChurnTest, AddingAndRemovingRowsKeepsTheArenaBounded) {
     Result<std::size_t> left = remove_row(instance, c.repeat, rows.value(), kEditHost);
     ASSERT_TRUE(left.ok()) << left.error();
     EXPECT_EQ(left.value() + 1, rows.value());
-    largest = std::max(largest, instance.nodes.size());
+    largest = std::max(largest, instance.size());
   }
   EXPECT_EQ(tree_of(instance), c.expected);
   EXPECT_LT(largest, 64u);

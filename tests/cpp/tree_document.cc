@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tree/document.h"
+#include "tree_support.h"
 
 namespace tolvar {
 namespace {
@@ -41,8 +42,8 @@ TEST(NodePath, IndexesOnlySameNamedSiblings) {
     EXPECT_EQ(all_paths(parsed(c.xml)), c.paths);
   }
   const XmlDocument document = parsed("<data><q/><q k='v'/></data>");
-  const NodeId second = document[document.root].children[1];
-  EXPECT_EQ(document.node_path(document[second].attributes[0]), "/data/q[2]/k");
+  const NodeId second = children_of(document, document.root)[1];
+  EXPECT_EQ(document.node_path(attributes_of(document, second)[0]), "/data/q[2]/k");
 }
 
 TEST(StringValue, JoinsOwnTextAndDescendantTextsInPreOrder) {
@@ -56,7 +57,7 @@ TEST(StringValue, JoinsOwnTextAndDescendantTextsInPreOrder) {
     EXPECT_EQ(document.string_value(document.root), value);
   }
   const XmlDocument document = parsed("<a x='attr'/>");
-  EXPECT_EQ(document.string_value(document[document.root].attributes[0]), "attr");
+  EXPECT_EQ(document.string_value(attributes_of(document, document.root)[0]), "attr");
 }
 
 TEST(Renumber, RanksElementThenAttributesThenChildrenAndSkipsDetachedNodes) {
@@ -66,27 +67,32 @@ TEST(Renumber, RanksElementThenAttributesThenChildrenAndSkipsDetachedNodes) {
   document.detach(a);
   document.append_child(document.root, document.new_element("z", ""));
   document.renumber();
-  std::vector<std::string> ranked(document.nodes.size());
-  for (NodeId id = 0; id < document.nodes.size(); ++id) {
-    if (document.rank_of(id) != kNoRank) ranked[document.rank_of(id)] = document[id].name;
+  std::vector<std::string> ranked(document.size());
+  for (NodeId id = 0; id < document.size(); ++id) {
+    if (document.rank_of(id) != kNoRank) ranked[document.rank_of(id)] = document[id].name();
   }
   EXPECT_EQ(ranked, (std::vector<std::string>{"r", "b", "k", "c", "z", ""}));
   EXPECT_EQ(document.rank_of(a), kNoRank);
-  EXPECT_EQ(document[a].parent, kNoNode);
+  EXPECT_EQ(document[a].parent(), kNoNode);
   EXPECT_EQ(document.node_path(b), "/r/b");
 }
 
-TEST(Detach, RemovesEveryOccurrenceOfAChildOrTheAttribute) {
-  XmlDocument document = parsed("<r k='v'><a/></r>");
-  const NodeId a = document[document.root].children[0];
-  const NodeId k = document[document.root].attributes[0];
+TEST(Detach, RemovesAChildOrTheAttributeAndAppendingMovesANode) {
+  XmlDocument document = parsed("<r k='v'><a/><b/></r>");
+  const NodeId a = children_of(document, document.root)[0];
+  const NodeId b = children_of(document, document.root)[1];
+  const NodeId k = attributes_of(document, document.root)[0];
   document.append_child(document.root, a);
+  EXPECT_EQ(children_of(document, document.root), (std::vector<NodeId>{b, a}));
+  document.insert_child_after(document.root, a, b);
+  EXPECT_EQ(children_of(document, document.root), (std::vector<NodeId>{a, b}));
+  document.detach(b);
   document.detach(a);
   document.detach(k);
-  EXPECT_TRUE(document[document.root].children.empty());
-  EXPECT_TRUE(document[document.root].attributes.empty());
-  EXPECT_EQ(document[k].parent, kNoNode);
-  EXPECT_EQ(document.nodes.size(), 3u);
+  EXPECT_TRUE(children_of(document, document.root).empty());
+  EXPECT_TRUE(attributes_of(document, document.root).empty());
+  EXPECT_EQ(document[k].parent(), kNoNode);
+  EXPECT_EQ(document.size(), 4u);
 }
 
 TEST(InsertChildAfter, PlacesTheChildRightAfterItsSibling) {
@@ -95,20 +101,20 @@ TEST(InsertChildAfter, PlacesTheChildRightAfterItsSibling) {
   document.insert_child_after(document.root, document.child_named(document.root, "a"), b);
   document.renumber();
   EXPECT_EQ(all_paths(document), (std::vector<std::string>{"/r", "/r/a", "/r/b", "/r/c"}));
-  EXPECT_EQ(document[b].parent, document.root);
+  EXPECT_EQ(document[b].parent(), document.root);
 }
 
 TEST(CopyFrom, CopiesASubtreeIntoTheSameOrAnotherDocument) {
   const XmlDocument source = parsed("<r><row n='1'><q>x</q><q>y</q></row></r>");
-  const NodeId row = source[source.root].children[0];
+  const NodeId row = children_of(source, source.root)[0];
   XmlDocument target = parsed("<model/>");
   target.append_child(target.root, target.copy_from(source, row));
   target.renumber();
   EXPECT_EQ(write_xml(target), "<?xml version='1.0' ?><model><row n=\"1\"><q>x</q><q>y</q></row></model>");
 
   XmlDocument same = parsed("<r><row><q>x</q></row></r>");
-  const NodeId copy = same.copy_from(same, same[same.root].children[0]);
-  EXPECT_EQ(same[copy].parent, kNoNode);
+  const NodeId copy = same.copy_from(same, children_of(same, same.root)[0]);
+  EXPECT_EQ(same[copy].parent(), kNoNode);
   same.append_child(same.root, copy);
   same.renumber();
   EXPECT_EQ(write_xml(same), "<?xml version='1.0' ?><r><row><q>x</q></row><row><q>x</q></row></r>");

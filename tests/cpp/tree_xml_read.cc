@@ -11,20 +11,20 @@ namespace {
 // A compact picture of a parsed tree: name[attr=value,...]{text}(children).
 std::string sketch(const XmlDocument& document, NodeId id) {
   const XmlNode& node = document[id];
-  std::string out = node.name;
-  if (!node.attributes.empty()) {
+  std::string out(node.name());
+  if (node.first_attribute() != kNoNode) {
     out += '[';
-    for (NodeId attribute : node.attributes) {
-      if (attribute != node.attributes.front()) out += ',';
-      out += document[attribute].name + "=" + document[attribute].text;
+    for (NodeId attribute : document.attributes(id)) {
+      if (attribute != node.first_attribute()) out += ',';
+      out += std::string(document[attribute].name()) + "=" + std::string(document[attribute].text());
     }
     out += ']';
   }
-  if (!node.text.empty()) out += "{" + node.text + "}";
-  if (!node.children.empty()) {
+  if (!node.text().empty()) out += "{" + std::string(node.text()) + "}";
+  if (node.has_children()) {
     out += '(';
-    for (NodeId child : node.children) {
-      if (child != node.children.front()) out += ' ';
+    for (NodeId child : document.children(id)) {
+      if (child != node.first_child()) out += ' ';
       out += sketch(document, child);
     }
     out += ')';
@@ -129,7 +129,7 @@ TEST(ParseXml, DecodesEachReferenceOnce) {
     Result<XmlDocument> parsed = parse_xml(xml);
     ASSERT_TRUE(parsed.ok()) << parsed.error();
     const XmlDocument& document = parsed.value();
-    EXPECT_EQ(document[document.root].text, c.decoded);
+    EXPECT_EQ(document[document.root].text(), c.decoded);
     EXPECT_EQ(*document.attribute(document.root, "t"), c.decoded);
   }
 }
@@ -139,14 +139,14 @@ TEST(ParseXml, NumbersNodesInStartTagOrder) {
   ASSERT_TRUE(parsed.ok());
   const XmlDocument& document = parsed.value();
   const char* names[] = {"r", "a", "b", "x", "c", "y", "z"};
-  ASSERT_EQ(document.nodes.size(), std::size(names));
-  for (NodeId id = 0; id < document.nodes.size(); ++id) {
-    EXPECT_EQ(document[id].name, names[id]);
+  ASSERT_EQ(document.size(), std::size(names));
+  for (NodeId id = 0; id < document.size(); ++id) {
+    EXPECT_EQ(document[id].name(), names[id]);
     EXPECT_EQ(document.rank_of(id), id);
   }
-  EXPECT_TRUE(document[1].is_attribute);
-  EXPECT_EQ(document[4].parent, 3u);
-  EXPECT_EQ(document[5].parent, 3u);
+  EXPECT_TRUE(document[1].is_attribute());
+  EXPECT_EQ(document[4].parent(), 3u);
+  EXPECT_EQ(document[5].parent(), 3u);
 }
 
 }  // namespace

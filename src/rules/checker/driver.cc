@@ -32,8 +32,8 @@ constexpr std::string_view kRuleAttributes[] = {"relevant", "calculate", "constr
 // An attribute whose value is blank counts as missing.
 std::optional<std::string_view> usable_attribute(const XmlDocument& document, NodeId element,
                                                  std::string_view name) {
-  const std::string* value = document.attribute(element, name);
-  if (value == nullptr || is_blank(*value)) return std::nullopt;
+  const std::optional<std::string_view> value = document.attribute(element, name);
+  if (!value.has_value() || is_blank(*value)) return std::nullopt;
   return std::string_view(*value);
 }
 
@@ -87,7 +87,7 @@ std::vector<Finding> check_form_document(const XmlDocument& document) {
   elements.insert(elements.begin(), document.root);
   FormOutline outline = outline_form(document, elements);
   for (NodeId id : elements) {
-    if (document[id].name == "bind") check_bind(document, id, outline, findings);
+    if (document[id].name() == "bind") check_bind(document, id, outline, findings);
   }
   return findings;
 }

@@ -12,11 +12,13 @@ namespace {
 // pre-order a node's parent is always on the stack of open ancestors.
 void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outline) {
   std::vector<std::pair<NodeId, std::string>> open;
-  open.emplace_back(top, "/" + document[top].name);
+  open.emplace_back(top, "/" + std::string(document[top].name()));
   outline.instance_paths.insert(open.back().second);
   for (NodeId id : document.descendants(top)) {
-    while (open.back().first != document[id].parent) open.pop_back();
-    std::string path = open.back().second + "/" + document[id].name;
+    while (open.back().first != document[id].parent()) open.pop_back();
+    std::string path = open.back().second;
+    path += '/';
+    path += document[id].name();
     outline.instance_paths.insert(path);
     open.emplace_back(id, std::move(path));
   }
@@ -29,19 +31,19 @@ FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>&
   bool primary_seen = false;
   for (NodeId id : elements) {
     const XmlNode& node = document[id];
-    if (node.name == "repeat") {
-      if (const std::string* nodeset = document.attribute(id, "nodeset")) {
+    if (node.name() == "repeat") {
+      if (const std::optional<std::string_view> nodeset = document.attribute(id, "nodeset")) {
         outline.repeat_paths.emplace_back(trim_white(*nodeset));
       }
-    } else if (node.name == "instance") {
-      if (const std::string* instance_id = document.attribute(id, "id")) {
-        outline.secondary_ids.insert(*instance_id);
+    } else if (node.name() == "instance") {
+      if (const std::optional<std::string_view> instance_id = document.attribute(id, "id")) {
+        outline.secondary_ids.emplace(*instance_id);
       } else if (!primary_seen) {
         // Only the first instance without an id is the primary one.
         primary_seen = true;
-        if (!node.children.empty()) {
-          outline.instance_root = document[node.children.front()].name;
-          add_name_paths(document, node.children.front(), outline);
+        if (node.has_children()) {
+          outline.instance_root = document[node.first_child()].name();
+          add_name_paths(document, node.first_child(), outline);
         }
       }
     }
