@@ -5,50 +5,57 @@
 #include <vector>
 
 #include "tree/unicode.h"
-#include "tree_support.h"
 
 namespace tolvar::fuzz {
 namespace {
 
 bool valid(const XmlDocument& document, NodeId id) { return id < document.size(); }
 
+// Walks one sibling list, checking each entry and the links back; a list
+// longer than the arena has a cycle.
+void check_list(const XmlDocument& document, NodeId id, const SiblingRange& list,
+                bool attributes) {
+  NodeId before = kNoNode;
+  std::size_t length = 0;
+  for (NodeId entry : list) {
+    require(valid(document, entry), "listed id in the arena");
+    require(++length <= document.size(), "a sibling list ends");
+    require(document[entry].parent() == id, "a listed node names its parent");
+    require(document[entry].is_attribute() == attributes, "children and attributes kept apart");
+    require(document.previous_sibling(entry) == before, "previous links mirror next links");
+    before = entry;
+  }
+  if (!attributes) require(document.last_child(id) == before, "the last child is known");
+}
+
 void check_links(const XmlDocument& document, NodeId id) {
   const XmlNode& node = document[id];
-  require(node.parent == kNoNode || valid(document, node.parent), "parent id in the arena");
-  if (node.is_attribute) {
-    require(node.children.empty() && node.attributes.empty(), "an attribute holds no nodes");
+  require(node.parent() == kNoNode || valid(document, node.parent()), "parent id in the arena");
+  if (node.is_attribute()) {
+    require(!node.has_children() && node.first_attribute() == kNoNode,
+            "an attribute holds no nodes");
   }
-  for (NodeId child : node.children) {
-    require(valid(document, child), "child id in the arena");
-    require(document[child].parent == id, "a child names its parent");
-    require(!document[child].is_attribute, "no attribute among children");
-  }
-  for (NodeId attribute : node.attributes) {
-    require(valid(document, attribute), "attribute id in the arena");
-    require(document[attribute].parent == id, "an attribute names its element");
-    require(document[attribute].is_attribute, "attribute list holds attributes");
-  }
+  check_list(document, id, document.children(id), false);
+  check_list(document, id, document.attributes(id), true);
 }
 
 // Pre-order from the root: an element, its attributes, then its children.
 void check_reachable(const XmlDocument& document) {
-  const bool ranked = document.rank.size() == document.size();
   std::vector<bool> seen(document.size(), false);
   std::vector<NodeId> stack{document.root};
   std::size_t next = 0;
   auto visit = [&](NodeId id) {
     require(!seen[id], "no node reachable twice");
     seen[id] = true;
-    require(!ranked || document.rank[id] == next, "rank is pre-order position");
+    require(document.rank_of(id) == next, "rank is pre-order position");
     ++next;
   };
   while (!stack.empty()) {
     const NodeId id = stack.back();
     stack.pop_back();
     visit(id);
-    for (NodeId attribute : attributes_of(document, id)) visit(attribute);
-    const std::vector<NodeId>& children = children_of(document, id);
-    stack.insert(stack.end(), children.rbegin(), children.rend());
+    for (NodeId attribute : document.attributes(id)) visit(attribute);
+    document.push_children_reversed(id, stack);
   }
 }
 
@@ -75,14 +82,15 @@ void check_document(const XmlDocument& document) {
   for (NodeId id = 0; id < document.size(); ++id) check_links(document, id);
   if (!document.has_root()) return;
   require(valid(document, document.root), "root id in the arena");
-  require(document[document.root].parent == kNoNode, "the root has no parent");
+  require(document[document.root].parent() == kNoNode, "the root has no parent");
   check_reachable(document);
 }
 
 bool survives_rewriting(const XmlDocument& document) {
-  for (const XmlNode& node : document.nodes) {
-    if (!writable_name(node.name, !node.is_attribute)) return false;
-    if (!node.is_attribute && !node.text.empty() && is_blank(node.text)) return false;
+  for (NodeId id = 0; id < document.size(); ++id) {
+    const XmlNode& node = document[id];
+    if (!writable_name(node.name(), !node.is_attribute())) return false;
+    if (!node.is_attribute() && !node.text().empty() && is_blank(node.text())) return false;
   }
   return true;
 }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every navigation helper runs over every node.
   for (NodeId id = 0; id < document.size(); ++id) {
     fuzz::require(document.node_path(id).starts_with('/'), "a node path starts with /");
-    fuzz::require(document.string_value(id).size() >= document[id].text.size(),
+    fuzz::require(document.string_value(id).size() >= document[id].text().size(),
                   "a string value holds the node's own text");
   }
   fuzz::require(document.descendants(document.root).size() < document.size(),
