@@ -116,13 +116,8 @@ void append_axis(const XmlDocument& document, NodeId node, Axis axis, std::vecto
 }
 
 void append_subtree(const XmlDocument& document, NodeId node, std::vector<NodeId>& out) {
-  // Children are pushed last-first so the first child is visited next.
-  std::vector<NodeId> pending{node};
-  while (!pending.empty()) {
-    const NodeId at = pending.back();
-    pending.pop_back();
+  for (NodeId at = node; at != kNoNode; at = document.next_in_preorder(at, node)) {
     out.push_back(at);
-    document.push_children_reversed(at, pending);
   }
 }
 

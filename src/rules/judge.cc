@@ -135,7 +135,8 @@ std::vector<unsigned char> own_relevance(const Judging& judging) {
 // pass (parents before children) instead of a walk up from every node.
 std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
   std::vector<bool> hidden(model.size(), false);
-  for (NodeId node : model.descendants(model.root)) {
+  for (NodeId node = model.next_in_preorder(model.root, model.root); node != kNoNode;
+       node = model.next_in_preorder(node, model.root)) {
     NodeId parent = model[node].parent();
     hidden[node] = hidden[parent] || own[parent] == kOwnFalse;
   }

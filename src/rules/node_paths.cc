@@ -8,7 +8,7 @@
 namespace tolvar {
 namespace {
 
-constexpr std::size_t kUnnumbered = std::numeric_limits<std::size_t>::max();
+constexpr std::uint32_t kUnnumbered = std::numeric_limits<std::uint32_t>::max();
 
 }  // namespace
 
@@ -55,7 +55,7 @@ void NodePaths::number_children(NodeId parent) {
     const std::string_view name = document_[by_name[start]].name();
     std::size_t end = start + 1;
     while (end < by_name.size() && document_[by_name[end]].name() == name) ++end;
-    for (std::size_t i = start; i < end; ++i) index_[by_name[i]] = end - start > 1 ? i - start + 1 : 0;
+    for (std::size_t i = start; i < end; ++i) index_[by_name[i]] = end - start > 1 ? static_cast<std::uint32_t>(i - start + 1) : 0;
     start = end;
   }
 }

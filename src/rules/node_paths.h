@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ class NodePaths {
   void number_children(NodeId parent);
 
   const XmlDocument& document_;
-  std::vector<std::size_t> index_;  // per node id; kUnnumbered until its parent is numbered
+  std::vector<std::uint32_t> index_;  // per node id; kUnnumbered until its parent is numbered
 };
 
 }  // namespace tolvar

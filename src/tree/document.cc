@@ -268,15 +268,18 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
 
 std::vector<NodeId> XmlDocument::descendants(NodeId node) const {
   std::vector<NodeId> found;
-  std::vector<NodeId> stack;
-  push_children_reversed(node, stack);
-  while (!stack.empty()) {
-    const NodeId id = stack.back();
-    stack.pop_back();
+  for (NodeId id = next_in_preorder(node, node); id != kNoNode; id = next_in_preorder(id, node)) {
     found.push_back(id);
-    push_children_reversed(id, stack);
   }
   return found;
+}
+
+NodeId XmlDocument::next_in_preorder(NodeId node, NodeId top) const {
+  if (nodes_[node].has_children()) return nodes_[node].first_child();
+  for (NodeId at = node; at != top && at != kNoNode; at = nodes_[at].parent()) {
+    if (nodes_[at].next_sibling() != kNoNode) return nodes_[at].next_sibling();
+  }
+  return kNoNode;
 }
 
 std::string XmlDocument::string_value(NodeId node) const {
@@ -287,14 +290,8 @@ std::string XmlDocument::string_value(NodeId node) const {
 
 void XmlDocument::append_string_value(NodeId node, std::string& out) const {
   out += nodes_[node].text();
-  if (!nodes_[node].has_children()) return;
-  std::vector<NodeId> stack;
-  push_children_reversed(node, stack);
-  while (!stack.empty()) {
-    const NodeId id = stack.back();
-    stack.pop_back();
+  for (NodeId id = next_in_preorder(node, node); id != kNoNode; id = next_in_preorder(id, node)) {
     out += nodes_[id].text();
-    push_children_reversed(id, stack);
   }
 }
 

@@ -160,6 +160,9 @@ class XmlDocument {
   }
   // Descendant elements of node in pre-order, node excluded. No recursion.
   std::vector<NodeId> descendants(NodeId node) const;
+  // The element after node in pre-order, staying inside the subtree of top;
+  // kNoNode after the last. Walks the links, so it needs no list or stack.
+  NodeId next_in_preorder(NodeId node, NodeId top) const;
   // Own text followed by the text of every descendant element in pre-order.
   std::string string_value(NodeId node) const;
   void append_string_value(NodeId node, std::string& out) const;
