@@ -1,8 +1,11 @@
 // One run of a session's logic: calculations written back in calculation
 // order, then relevance and the judge over the updated instance.
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -29,7 +32,24 @@ struct Calculated {
   NodeId node;
   std::string value;
 };
-using CalculatedByPath = std::map<std::string, Calculated>;
+// In ascending byte order of path, one entry per path.
+using CalculatedByPath = std::vector<std::pair<std::string, Calculated>>;
+
+// Sorts the records by path, keeping only the last record of each path.
+// One sort of the whole list costs far less than keeping a tree ordered
+// through every insertion when a repeat has thousands of rows.
+void keep_last_per_path(CalculatedByPath& records) {
+  std::stable_sort(records.begin(), records.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto kept = records.begin();
+  for (auto at = records.begin(); at != records.end(); ++at) {
+    auto next = std::next(at);
+    if (next != records.end() && next->first == at->first) continue;
+    if (kept != at) *kept = std::move(*at);
+    ++kept;
+  }
+  records.erase(kept, records.end());
+}
 
 // Per model node id: the instance node it copies, or kNoNode. model_document
 // copies the instance root first, node for node, so the two trees are walked
@@ -105,9 +125,10 @@ CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
       model.set_text(node, text);
       std::string path = paths.path(node);
       strip_model_prefix(path);
-      values.insert_or_assign(std::move(path), Calculated{node, std::move(text)});
+      values.emplace_back(std::move(path), Calculated{node, std::move(text)});
     }
   }
+  keep_last_per_path(values);
   return values;
 }
 
@@ -145,32 +166,39 @@ bool apply_changes(FormSession& session, const XmlDocument& model, CalculatedByP
   return mirrored;
 }
 
-bool is_hidden(const RecomputeResult& result, const std::string& path) {
-  auto entry = result.relevant.find(path);
-  return entry != result.relevant.end() && !entry->second;
-}
+using HiddenPaths = std::unordered_set<std::string>;
 
 // Relevance, then the failures of relevance rules in their own words, both
-// taken from the one judge run that also gives the findings.
-void report_relevance(const Judgement& judgement, RecomputeResult& result) {
+// taken from the one judge run that also gives the findings. Returns the
+// paths of the nodes not asked now. Each node has its own path, so sorting
+// once gives the map's order without keeping a tree ordered throughout.
+HiddenPaths report_relevance(const Judgement& judgement, RecomputeResult& result) {
   NodePaths paths(judgement.model);
   const Relevance& relevance = judgement.relevance;
+  std::vector<std::pair<std::string, bool>> relevant;
+  HiddenPaths hidden;
   for (NodeId node = 0; node < relevance.state.size(); ++node) {
     if (!relevance.has(node)) continue;
     std::string path = paths.path(node);
     strip_model_prefix(path);
-    result.relevant.insert_or_assign(std::move(path), !relevance.is_hidden(node));
+    if (relevance.is_hidden(node)) hidden.insert(path);
+    relevant.emplace_back(std::move(path), !relevance.is_hidden(node));
+  }
+  std::sort(relevant.begin(), relevant.end());
+  for (auto& [path, asked] : relevant) {
+    result.relevant.emplace_hint(result.relevant.end(), std::move(path), asked);
   }
   for (std::size_t i = 0; i < judgement.relevance_findings; ++i) {
     const SubmissionFinding& finding = judgement.findings[i];
     if (finding.kind != FindingKind::NotEvaluated) continue;
     result.failed.emplace_back(finding.path, finding_message(finding));
   }
+  return hidden;
 }
 
-void report_judgement(Judgement& judgement, RecomputeResult& result) {
+void report_judgement(Judgement& judgement, const HiddenPaths& hidden, RecomputeResult& result) {
   for (SubmissionFinding& finding : judgement.findings) {
-    if (is_hidden(result, finding.path)) continue;
+    if (hidden.contains(finding.path)) continue;
     switch (finding.kind) {
       case FindingKind::Constraint:
         result.invalid.emplace_back(
@@ -210,8 +238,8 @@ RecomputeResult recompute(FormSession& session) {
   Judgement judgement =
       mirrored ? judge_model_document(session.form, std::move(model), session.today, session.now)
                : judge_in_full(session.form, session.instance, session.today, session.now);
-  report_relevance(judgement, result);
-  report_judgement(judgement, result);
+  const HiddenPaths hidden = report_relevance(judgement, result);
+  report_judgement(judgement, hidden, result);
   count_rows(session, result);
   release_unused_space(session.instance);
   return result;
