@@ -68,6 +68,13 @@ std::size_t decode_reference(std::string_view text, std::string& out) {
   return decode_numeric_reference(text, out);
 }
 
+std::size_t first_quote(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"' || text[i] == '\'') return i;
+  }
+  return kNotFound;
+}
+
 // One left-to-right pass that decodes each reference once, so that "&amp;lt;"
 // gives "&lt;" and "&amp;#60;" gives "&#60;". Text without references comes
 // back as it is; otherwise the decoded form is built in `scratch`.
@@ -95,15 +102,16 @@ std::string_view decode_entities(std::string_view text, std::string& scratch) {
 // Offset of the ">" that ends a tag, looking from `from` and skipping quoted
 // stretches (a quote runs to the next occurrence of the same character).
 std::size_t find_tag_end(std::string_view text, std::size_t from) {
-  for (std::size_t i = from; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '>') return i;
-    if (c == '"' || c == '\'') {
-      i = text.find(c, i + 1);
-      if (i == kNotFound) return kNotFound;
-    }
+  for (;;) {
+    const std::size_t close = text.find('>', from);
+    if (close == kNotFound) return kNotFound;
+    const std::size_t quote = first_quote(text.substr(from, close - from));
+    if (quote == kNotFound) return close;
+    const std::size_t open = from + quote;
+    const std::size_t end = text.find(text[open], open + 1);
+    if (end == kNotFound) return kNotFound;
+    from = end + 1;
   }
-  return kNotFound;
 }
 
 std::size_t count_byte(std::string_view text, char byte) {
@@ -155,6 +163,7 @@ class XmlReader {
     if (open_.empty()) return fail("closing tag without opening");
     const std::string_view name = document_[open_.back()].name();
     open_.pop_back();
+    if (rest == name) return Done{};
     const std::string_view closing = local_name(trim_white(rest));
     if (closing == name) return Done{};
     std::string message = "closing </";
