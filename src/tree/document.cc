@@ -6,7 +6,6 @@
 #include <iterator>
 #include <utility>
 
-#include "tree/huge_pages.h"
 
 namespace tolvar {
 namespace {
@@ -92,10 +91,7 @@ const char* XmlDocument::store(std::string_view text) {
 
 void XmlDocument::reserve(std::size_t nodes, std::size_t bytes) {
   const std::size_t needed = nodes_.size() + nodes;
-  if (needed > nodes_.capacity()) {
-    nodes_.reserve(needed);
-    advise_huge_pages(nodes_);
-  }
+  if (needed > nodes_.capacity()) nodes_.reserve(needed);
   strings_.reserve(bytes);
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tree/page_allocator.h"
 #include "tree/result.h"
 #include "tree/string_store.h"
 
@@ -182,7 +183,7 @@ class XmlDocument {
   void unlink(Link& head, NodeId node);
   void restore_strings();
 
-  std::vector<XmlNode> nodes_;
+  std::vector<XmlNode, PageAllocator<XmlNode>> nodes_;
   StringStore strings_;
   std::size_t replaced_text_bytes_ = 0;
   // Empty while the first ranked_by_id_ nodes are ranked by their ids.
