@@ -10,6 +10,8 @@ usage: python bench/run.py --build DIR [--runs N] [--json FILE]
 from __future__ import annotations
 
 import argparse
+import ctypes
+import ctypes.util
 import gc
 import json
 import statistics
@@ -55,8 +57,26 @@ class Row:
         }
 
 
-def timed(call: Callable[[], object]) -> float:
+def _c_heap_settler() -> Callable[[], object]:
+    library = ctypes.util.find_library("c")
+    trim = getattr(ctypes.CDLL(library), "malloc_trim", None) if library else None
+    return (lambda: trim(0)) if trim else (lambda: None)
+
+
+# glibc defers merging freed small blocks until a large block is next asked
+# for: after lxml frees a tree of millions of nodes, whichever call comes
+# next pays for that. Each timing starts from a settled heap, so neither
+# side is charged for the other's freeing.
+settle_c_heap = _c_heap_settler()
+
+
+def settle() -> None:
     gc.collect()
+    settle_c_heap()
+
+
+def timed(call: Callable[[], object]) -> float:
+    settle()
     start = time.perf_counter()
     call()
     return time.perf_counter() - start
@@ -64,7 +84,7 @@ def timed(call: Callable[[], object]) -> float:
 
 def timed_repeat(call: Callable[[], object], repeat: int) -> float:
     """Seconds per call over `repeat` calls, for calls too quick to time alone."""
-    gc.collect()
+    settle()
     start = time.perf_counter()
     for _ in range(repeat):
         call()
