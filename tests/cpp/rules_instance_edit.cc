@@ -115,6 +115,19 @@ TEST(SetAnswer, RefusesAnInstanceWithoutRootAfterThePieceChecks) {
 constexpr std::string_view kRepeat =
     "<data><rep jr:template=\"\"><v>d</v></rep><rep><v>1</v></rep><after/></data>";
 
+TEST(SetAnswer, GrowingAnswersLeaveNoGrowingStore) {
+  XmlDocument instance = parse("<data><q/><r>kept</r></data>");
+  std::string value;
+  for (int i = 0; i < 2000; ++i) {
+    value += 'x';
+    ASSERT_TRUE(set_answer(instance, "/data/q", value, kHost).ok());
+    release_unused_space(instance);
+  }
+  EXPECT_EQ(get_answer(instance, "/data/q", kHost), value);
+  EXPECT_EQ(get_answer(instance, "/data/r", kHost), "kept");
+  EXPECT_LT(instance.string_bytes(), 4 * value.size());
+}
+
 TEST(AddRow, InsertsAfterTheLastRowAndCountsTheRows) {
   XmlDocument instance = parse(kRepeat);
   Templates templates = extract_templates(instance);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,51 @@ TEST(DeepNesting, ParsesWalksWritesAndCopiesWithoutRecursion) {
   copy.root = copy.copy_from(document, document.root);
   copy.renumber();
   EXPECT_EQ(write_xml(copy), "<?xml version='1.0' ?>" + xml);
+}
+
+}  // namespace
+}  // namespace tolvar
+
+namespace tolvar {
+namespace {
+
+TEST(Links, SiblingsWalkBothWaysAndPreorderStaysInsideItsSubtree) {
+  const XmlDocument document = parsed("<r><a><b/><c/></a><d/></r>");
+  const std::vector<NodeId> top = children_of(document, document.root);
+  const NodeId a = top[0], d = top[1];
+  const std::vector<NodeId> under_a = children_of(document, a);
+  EXPECT_EQ(document.last_child(document.root), d);
+  EXPECT_EQ(document.previous_sibling(d), a);
+  EXPECT_EQ(document.previous_sibling(a), kNoNode);
+  EXPECT_EQ(document.child_count(a), 2u);
+  EXPECT_EQ(document.next_in_preorder(under_a[1], a), kNoNode);
+  EXPECT_EQ(document.next_in_preorder(under_a[1], document.root), d);
+  std::vector<NodeId> stack;
+  document.push_children_reversed(document.root, stack);
+  EXPECT_EQ(stack, (std::vector<NodeId>{d, a}));
+}
+
+TEST(Texts, ShorterTextsAreWrittenInPlaceAndLongerOnesCountAsReplaced) {
+  XmlDocument document = parsed("<r><a>12345</a></r>");
+  const NodeId a = children_of(document, document.root)[0];
+  const std::size_t stored = document.string_bytes();
+  document.set_text(a, "123");
+  EXPECT_EQ(document[a].text(), "123");
+  EXPECT_EQ(document.string_bytes(), stored);
+  EXPECT_EQ(document.replaced_text_bytes(), 2u);
+  document.set_text(a, "a longer text");
+  EXPECT_EQ(document[a].text(), "a longer text");
+  EXPECT_EQ(document.replaced_text_bytes(), 5u);
+  document.set_text(a, "");
+  EXPECT_EQ(document.string_value(document.root), "");
+}
+
+TEST(Copies, ACopyOwnsItsStringsAndOutlivesTheOriginal) {
+  std::optional<XmlDocument> original = parsed("<r k='v'><a>text</a></r>");
+  const XmlDocument copy = *original;
+  original.reset();
+  EXPECT_EQ(write_xml(copy), "<?xml version='1.0' ?><r k=\"v\"><a>text</a></r>");
+  EXPECT_EQ(copy.rank_of(copy.root), 0u);
 }
 
 }  // namespace
