@@ -110,8 +110,6 @@ class XmlDocument {
   bool has_root() const { return root != kNoNode; }
   // Number of nodes in the arena, detached ones included.
   std::size_t size() const { return nodes_.size(); }
-  // Whether `count` more nodes still fit the 32-bit links.
-  bool can_add(std::size_t count) const { return count < XmlNode::kNone - nodes_.size(); }
   // Makes room for `nodes` more nodes and `bytes` more of names and texts.
   void reserve(std::size_t nodes, std::size_t bytes);
 
