@@ -62,15 +62,14 @@ std::vector<NodeId> instance_nodes(const XmlDocument& model, const XmlDocument& 
     const auto [copy, source] = pending.back();
     pending.pop_back();
     original[copy] = source;
-    const auto pair_up = [&](NodeId copied, NodeId node, bool attributes) {
-      for (; copied != kNoNode; copied = model[copied].next_sibling()) {
-        if (attributes) original[copied] = node;
-        if (!attributes) pending.emplace_back(copied, node);
-        node = instance[node].next_sibling();
-      }
-    };
-    pair_up(model[copy].first_attribute(), instance[source].first_attribute(), true);
-    pair_up(model[copy].first_child(), instance[source].first_child(), false);
+    for (NodeId a = model[copy].first_attribute(), b = instance[source].first_attribute();
+         a != kNoNode; a = model[a].next_sibling(), b = instance[b].next_sibling()) {
+      original[a] = b;
+    }
+    for (NodeId a = model[copy].first_child(), b = instance[source].first_child(); a != kNoNode;
+         a = model[a].next_sibling(), b = instance[b].next_sibling()) {
+      pending.emplace_back(a, b);
+    }
   }
   return original;
 }

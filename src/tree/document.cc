@@ -1,6 +1,5 @@
 #include "tree/document.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <iterator>
@@ -95,17 +94,13 @@ void XmlDocument::reserve(std::size_t nodes, std::size_t bytes) {
   strings_.reserve(bytes);
 }
 
-NodeId XmlDocument::new_node(std::string_view name, std::string_view text) {
+NodeId XmlDocument::new_element(std::string_view name, std::string_view text) {
   XmlNode& node = nodes_.emplace_back();
   node.name_ = store(name);
   node.name_size_ = static_cast<std::uint32_t>(name.size());
   node.text_ = store(text);
   node.text_size_ = static_cast<std::uint32_t>(text.size());
   return nodes_.size() - 1;
-}
-
-NodeId XmlDocument::new_element(std::string_view name, std::string_view text) {
-  return new_node(name, text);
 }
 
 // A text that fits where the old one was is written over it: each node's
@@ -174,7 +169,7 @@ void XmlDocument::insert_child_after(NodeId parent, NodeId after, NodeId child) 
 }
 
 NodeId XmlDocument::add_attribute(NodeId element, std::string_view name, std::string_view value) {
-  const NodeId id = new_node(name, value);
+  const NodeId id = new_element(name, value);
   nodes_[id].is_attribute_ = true;
   nodes_[id].parent_ = static_cast<Link>(element);
   link_last(nodes_[element].first_attribute_, id);
@@ -202,11 +197,6 @@ NodeId XmlDocument::previous_sibling(NodeId id) const {
   const XmlNode& parent = nodes_[node.parent_];
   const Link head = node.is_attribute_ ? parent.first_attribute_ : parent.first_child_;
   return head == id ? kNoNode : XmlNode::widen(node.previous_);
-}
-
-std::size_t XmlDocument::child_count(NodeId id) const {
-  const SiblingRange range = children(id);
-  return static_cast<std::size_t>(std::distance(range.begin(), range.end()));
 }
 
 void XmlDocument::push_children_reversed(NodeId id, std::vector<NodeId>& stack) const {
@@ -255,9 +245,10 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
     } else {
       append_child(parent, copy);
     }
-    const std::size_t first = stack.size();
-    for (NodeId child : source.children(original)) stack.emplace_back(child, copy);
-    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
+    for (NodeId child = source.last_child(original); child != kNoNode;
+         child = source.previous_sibling(child)) {
+      stack.emplace_back(child, copy);
+    }
   }
   return top;
 }

@@ -120,7 +120,6 @@ class XmlDocument {
   NodeId last_child(NodeId id) const;
   // The sibling before node, or kNoNode for the first.
   NodeId previous_sibling(NodeId id) const;
-  std::size_t child_count(NodeId id) const;
   // Pushes the children of id last-first, so that they pop in order.
   void push_children_reversed(NodeId id, std::vector<NodeId>& stack) const;
 
@@ -174,7 +173,6 @@ class XmlDocument {
 
  private:
   using Link = XmlNode::Link;
-  NodeId new_node(std::string_view name, std::string_view text);
   const char* store(std::string_view text);
   // Appends node to the list headed by `head`.
   void link_last(Link& head, NodeId node);

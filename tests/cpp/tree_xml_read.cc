@@ -16,11 +16,11 @@ std::string sketch(const XmlDocument& document, NodeId id) {
     out += '[';
     for (NodeId attribute : document.attributes(id)) {
       if (attribute != node.first_attribute()) out += ',';
-      out += std::string(document[attribute].name()) + "=" + std::string(document[attribute].text());
+      out.append(document[attribute].name()).append("=").append(document[attribute].text());
     }
     out += ']';
   }
-  if (!node.text().empty()) out += "{" + std::string(node.text()) + "}";
+  if (!node.text().empty()) out.append("{").append(node.text()).append("}");
   if (node.has_children()) {
     out += '(';
     for (NodeId child : document.children(id)) {

@@ -12,7 +12,8 @@ namespace {
 // pre-order a node's parent is always on the stack of open ancestors.
 void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outline) {
   std::vector<std::pair<NodeId, std::string>> open;
-  open.emplace_back(top, "/" + std::string(document[top].name()));
+  open.emplace_back(top, "/");
+  open.back().second += document[top].name();
   outline.instance_paths.insert(open.back().second);
   for (NodeId id : document.descendants(top)) {
     while (open.back().first != document[id].parent()) open.pop_back();
