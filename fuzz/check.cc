@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar::fuzz {
 namespace {

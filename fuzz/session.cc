@@ -13,7 +13,7 @@
 #include "nesting.h"
 #include "rules/session.h"
 #include "sample_form.h"
-#include "tree/instance_edit.h"
+#include "rules/instance_edit.h"
 
 using namespace tolvar;
 

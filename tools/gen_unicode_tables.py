@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/tree/unicode_tables.inc from the Unicode Character Database.
+"""Writes src/base/unicode_tables.inc from the Unicode Character Database.
 
 Usage: gen_unicode_tables.py [UCD_DIR] [OUTPUT]
 UCD_DIR defaults to /usr/share/unicode (Debian's unicode-data package).
@@ -97,7 +97,7 @@ def format_table(name, ranges):
 def main():
     ucd = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/unicode"
     here = os.path.dirname(os.path.abspath(__file__))
-    default_output = os.path.join(here, "..", "src", "tree", "unicode_tables.inc")
+    default_output = os.path.join(here, "..", "src", "base", "unicode_tables.inc")
     output = sys.argv[2] if len(sys.argv) > 2 else default_output
 
     proplist = os.path.join(ucd, "PropList.txt")

@@ -9,7 +9,7 @@
 #include "eval/value.h"
 #include "parser/expr.h"
 #include "tree/document.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 
@@ -58,7 +58,9 @@ struct EvalContext {
 // library's message, never with a partial value.
 Result<Value> evaluate(const Expr& expr, const EvalContext& context);
 
-// Evaluates a function-call node (kind FunctionCall). Defined by the library.
+// Evaluates a function-call node (kind FunctionCall). The one call from the
+// evaluator up into the function library, which defines it (functions/dispatch.cc)
+// and evaluates arguments through evaluate() above: the two recurse into each other.
 Result<Value> call_function(const Expr& call, const EvalContext& context);
 
 }  // namespace tolvar

@@ -7,7 +7,7 @@
 
 #include "eval/value.h"
 #include "tree/document.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 

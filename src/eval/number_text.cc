@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "eval/value.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

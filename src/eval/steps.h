@@ -6,7 +6,7 @@
 
 #include "eval/context.h"
 #include "parser/expr.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "eval/node_text.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "eval/node_text.h"
 #include "functions/library.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "functions/iso_date.h"
 #include "functions/library.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

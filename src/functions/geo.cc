@@ -7,7 +7,7 @@
 
 #include "eval/value.h"
 #include "functions/white_tokens.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -10,7 +10,7 @@
 #include "eval/context.h"
 #include "eval/value.h"
 #include "parser/expr.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -4,7 +4,7 @@
 
 #include <re2/re2.h>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

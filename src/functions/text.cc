@@ -7,7 +7,7 @@
 #include "functions/library.h"
 #include "functions/regex.h"
 #include "functions/white_tokens.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lib/python.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar::py {
 

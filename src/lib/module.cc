@@ -8,7 +8,7 @@
 #include "lib/convert.h"
 #include "lib/python.h"
 #include "lib/session_type.h"
-#include "lib/source.h"
+#include "rules/source.h"
 #include "parser/expr.h"
 #include "rules/checker/checker.h"
 #include "rules/clock.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "lib/convert.h"
-#include "lib/source.h"
+#include "rules/source.h"
 #include "rules/session.h"
 #include "tree/document.h"
 

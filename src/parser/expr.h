@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

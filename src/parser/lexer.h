@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "parser/token.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

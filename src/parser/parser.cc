@@ -23,7 +23,7 @@
 #include "parser/expr.h"
 #include "parser/lexer.h"
 #include "parser/render.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

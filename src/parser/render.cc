@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

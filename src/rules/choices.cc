@@ -9,7 +9,7 @@
 #include "rules/itemset.h"
 #include "rules/judge.h"
 #include "rules/session.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

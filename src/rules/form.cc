@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "rules/references.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

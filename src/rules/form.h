@@ -11,7 +11,7 @@
 
 #include "parser/expr.h"
 #include "tree/document.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -8,7 +8,7 @@
 #include "rules/itemset.h"
 #include "rules/judge.h"
 #include "rules/label_host.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -1,6 +1,6 @@
 #include "rules/itemset.h"
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "rules/bind_targets.h"
 #include "rules/node_paths.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "rules/judge.h"
 #include "rules/label_host.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

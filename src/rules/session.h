@@ -10,8 +10,8 @@
 
 #include "rules/form.h"
 #include "tree/document.h"
-#include "tree/instance_edit.h"
-#include "tree/result.h"
+#include "rules/instance_edit.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tree/page_allocator.h"
-#include "tree/result.h"
+#include "base/page_allocator.h"
+#include "base/result.h"
 #include "tree/string_store.h"
 
 namespace tolvar {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tree/page_allocator.h"
+#include "base/page_allocator.h"
 
 namespace tolvar {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tree/document.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "parser/expr.h"
 #include "tree/document.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "eval/context.h"
 #include "tree/document.h"
-#include "tree/instance_edit.h"
+#include "rules/instance_edit.h"
 #include "rules_instance_support.h"
 
 namespace tolvar {

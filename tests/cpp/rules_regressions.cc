@@ -7,7 +7,7 @@
 #include <string>
 
 #include "rules_instance_support.h"
-#include "tree/instance_edit.h"
+#include "rules/instance_edit.h"
 
 namespace tolvar {
 namespace {

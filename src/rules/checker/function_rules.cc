@@ -2,7 +2,7 @@
 #include <string_view>
 
 #include "rules/checker/rules.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

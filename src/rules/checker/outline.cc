@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -1,11 +1,11 @@
-#include "lib/source.h"
+#include "rules/source.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

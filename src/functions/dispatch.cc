@@ -1,5 +1,8 @@
 // call_function: finds the function by its exact name, checks the argument
-// count, and runs it.
+// count, and runs it. The index of the library: every function group is
+// listed in kGroups, each defined in its own file (core.cc, dates.cc,
+// text.cc, numeric.cc), with the helpers they share in call.cc, geo.*,
+// iso_date.*, regex.* and white_tokens.h.
 #include <array>
 #include <string>
 #include <string_view>

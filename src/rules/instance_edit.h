@@ -10,7 +10,7 @@
 
 #include "eval/context.h"
 #include "tree/document.h"
-#include "tree/result.h"
+#include "base/result.h"
 
 namespace tolvar {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -1,4 +1,4 @@
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +13,7 @@ struct CodeRange {
   char32_t last;
 };
 
-#include "tree/unicode_tables.inc"
+#include "base/unicode_tables.inc"
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kMaxCodePoint = 0x10FFFF;

@@ -7,7 +7,7 @@
 // (/data/outer/inner, never /data/outer[2]/inner), so one template serves the
 // inner repeat of every outer row: add_row("/data/outer[2]/inner") uses it
 // and hangs the row under the second outer row.
-#include "tree/instance_edit.h"
+#include "rules/instance_edit.h"
 
 #include <algorithm>
 #include <charconv>
@@ -16,7 +16,7 @@
 #include <variant>
 
 #include "parser/expr.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

@@ -7,7 +7,7 @@
 #include "rules/checker/read_paths.h"
 #include "rules/checker/rules.h"
 #include "rules/checker/walker.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

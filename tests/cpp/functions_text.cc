@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "eval_functions_harness.h"
+#include "functions_harness.h"
 #include "functions/regex.h"
-#include "tree/unicode.h"
+#include "base/unicode.h"
 
 namespace tolvar {
 namespace {

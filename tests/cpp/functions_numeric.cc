@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "eval_functions_harness.h"
+#include "functions_harness.h"
 #include "functions/geo.h"
 
 namespace tolvar {
