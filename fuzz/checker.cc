@@ -4,15 +4,15 @@
 #include <string_view>
 
 #include "check.h"
-#include "rules/checker/checker.h"
+#include "rules/engine.h"
 
 using namespace tolvar;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  Result<XmlDocument> document = parse_xml(text);
-  if (!document.ok()) return 0;
-  for (const Finding& finding : check_form_document(document.value())) {
+  Result<std::vector<Finding>> findings = check_form_text(text);
+  if (!findings.ok()) return 0;
+  for (const Finding& finding : findings.value()) {
     const std::string says = finding_says(finding);
     fuzz::require(says.starts_with(finding.path), "a finding's text starts with its path");
     fuzz::require(!finding.construct.empty(), "a finding names its construct");

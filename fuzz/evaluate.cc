@@ -1,10 +1,12 @@
 // The evaluator over a fixed document: the expression comes from the fuzzer,
 // the instance and form are the sample's. It runs twice: bare, as
-// eval_expression runs it, and inside a form's model from a repeat row, with
-// secondary instances, choice lists and a clock.
+// eval_expression runs it (and through the engine's call for it, which must
+// agree), and inside a form's model from a repeat row, with secondary
+// instances, choice lists and a clock.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -13,8 +15,7 @@
 #include "eval/context.h"
 #include "eval/value.h"
 #include "parser/expr.h"
-#include "rules/judge.h"
-#include "rules/session.h"
+#include "rules/engine.h"
 #include "sample_form.h"
 
 using namespace tolvar;
@@ -22,16 +23,18 @@ using namespace tolvar;
 namespace {
 
 struct Fixture {
-  FormSession session;
+  SessionState session;
+  std::string instance_xml;
   XmlDocument model;
   NodeId row_page;  // /model/data/hh/person[2]/page
 };
 
 const Fixture& fixture() {
   static const Fixture* built = [] {
-    Result<FormSession> started = start_session(fuzz::kSampleForm, std::nullopt);
+    Result<Session> started = Session::start(fuzz::kSampleForm, std::nullopt, {});
     fuzz::require(started.ok(), "the sample form loads");
-    auto* made = new Fixture{std::move(started).value(), XmlDocument(), kNoNode};
+    auto* made = new Fixture{started.value().state(), started.value().instance_xml(),
+                             XmlDocument(), kNoNode};
     made->model = model_document(made->session.form, made->session.instance);
     BareHost host("", "");
     Result<Expr> path = parse_expression("/model/data/hh/person[2]/page");
@@ -69,6 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BareHost bare("2024-05-06", "2024-05-06T10:11:12.000+02:00");
   Result<Value> alone = evaluate(expr, EvalContext{instance, instance.root, 1, 1, bare});
   if (alone.ok()) check_value(alone.value(), instance);
+  // The same road as the module's, which must agree with the value above.
+  Result<std::string> text_value = evaluate_expression_text(
+      text, fixed.instance_xml, {"2024-05-06", "2024-05-06T10:11:12.000+02:00"});
+  fuzz::require(text_value.ok() == alone.ok(), "the module's road agrees with the evaluator");
+  if (alone.ok()) {
+    fuzz::require(text_value.value() == to_string(alone.value(), instance),
+                  "the module's road gives the evaluator's value");
+  }
 
   FormHost host(fixed.session.form, fixed.model, "2024-05-06", "2024-05-06T10:11:12.000+02:00");
   Result<Value> in_row = evaluate(expr, EvalContext{fixed.model, fixed.row_page, 2, 3, host});

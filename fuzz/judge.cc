@@ -8,32 +8,28 @@
 
 #include "check.h"
 #include "nesting.h"
-#include "rules/clock.h"
-#include "rules/form.h"
-#include "rules/judge.h"
-#include "rules/session.h"
+#include "rules/engine.h"
 
 using namespace tolvar;
 
 namespace {
 
-void judge(const Form& form, const XmlDocument& submission) {
-  Clock clock = clock_from_submission(submission, std::nullopt, std::nullopt);
-  for (const SubmissionFinding& finding : judge_submission(form, submission, clock.today, clock.now)) {
+void judge_text(const LoadedForm& form, std::string_view submission) {
+  Result<std::vector<SubmissionFinding>> findings = judge(form, Source(submission), {});
+  if (!findings.ok()) return;
+  for (const SubmissionFinding& finding : findings.value()) {
     fuzz::require(!finding_message(finding).empty(), "a finding says something");
   }
 }
 
 // A session over the form's primary instance, recomputed twice: the second
 // run starts from what the first one wrote.
-void fill_in(Form form, XmlDocument instance) {
-  FormSession session;
-  session.form = std::move(form);
-  session.instance = std::move(instance);
-  session.templates = extract_templates(session.instance);
+void fill_in(std::string_view form_text) {
+  Result<Session> session = Session::start(form_text, std::nullopt, {});
+  if (!session.ok()) return;
   for (int run = 0; run < 2; ++run) {
-    recompute(session);
-    fuzz::check_document(session.instance);
+    session.value().recompute();
+    fuzz::check_document(session.value().state().instance);
   }
 }
 
@@ -54,17 +50,17 @@ bool cheap_enough(const Form& form) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t split = input.find('\0');
-  Result<Form> form = load_form(input.substr(0, split));
-  if (!form.ok() || !cheap_enough(form.value())) return 0;
-  fuzz::check_document(form.value().document);
+  const std::string_view form_text = input.substr(0, split);
+  Result<LoadedForm> form = load_form_text(form_text);
+  if (!form.ok() || !cheap_enough(form.value().form)) return 0;
+  fuzz::check_document(form.value().form.document);
 
-  Result<XmlDocument> primary = primary_instance(form.value().document);
+  Result<XmlDocument> primary = primary_instance(form.value().form.document);
   if (split != std::string_view::npos) {
-    Result<XmlDocument> submission = parse_xml(input.substr(split + 1));
-    if (submission.ok()) judge(form.value(), submission.value());
+    judge_text(form.value(), input.substr(split + 1));
   } else if (primary.ok()) {
-    judge(form.value(), primary.value());
+    judge_text(form.value(), write_xml(primary.value()));
   }
-  if (primary.ok()) fill_in(std::move(form).value(), std::move(primary).value());
+  if (primary.ok()) fill_in(form_text);
   return 0;
 }

@@ -11,9 +11,9 @@
 
 #include "check.h"
 #include "nesting.h"
-#include "rules/session.h"
-#include "sample_form.h"
+#include "rules/engine.h"
 #include "rules/instance_edit.h"
+#include "sample_form.h"
 
 using namespace tolvar;
 
@@ -28,7 +28,7 @@ struct Path {
 
 // A path from the sample list, the canonical path of a node now in the
 // instance, a template's key, or fuzzed text.
-Path pick_path(FuzzedDataProvider& input, const FormSession& session) {
+Path pick_path(FuzzedDataProvider& input, const SessionState& session) {
   switch (input.ConsumeIntegralInRange(0, 3)) {
     case 0:
       return {std::string(input.PickValueInArray(fuzz::kSamplePaths)), false};
@@ -54,65 +54,67 @@ Path pick_path(FuzzedDataProvider& input, const FormSession& session) {
   return {std::move(text), false};
 }
 
-std::optional<FormSession> start(FuzzedDataProvider& input) {
+std::optional<Session> start(FuzzedDataProvider& input) {
   const bool own_form = input.ConsumeIntegralInRange(0, 7) == 0;
   const std::string form = own_form ? input.ConsumeRandomLengthString(4096)
                                     : std::string(fuzz::kSampleForm);
   std::optional<std::string> saved;
   if (input.ConsumeIntegralInRange(0, 7) == 0) saved = input.ConsumeRandomLengthString(1024);
-  Result<FormSession> started = start_session(form, saved);
+  Result<Session> started = Session::start(form, saved, {});
   if (!started.ok()) return std::nullopt;
   return std::move(started).value();
 }
 
-void set(FormSession& session, const Path& path, const std::string& value, const Host& host) {
-  if (!set_answer(session.instance, path.text, value, host).ok()) return;
-  // A prefixed name is created as written but tested by its local part.
-  if (!path.plain || path.text.find(':') != std::string::npos) return;
-  fuzz::require(get_answer(session.instance, path.text, host).starts_with(value),
-                "an answer set is read back");
+BareHost host_of(const Session& session) {
+  return BareHost(session.state().today, session.state().now);
 }
 
-void remove(FormSession& session, const Path& path, std::uint64_t position, const Host& host) {
-  const std::size_t before = repeat_rows(session.instance, path.text, host).size();
-  Result<std::size_t> left = remove_row(session.instance, path.text, position, host);
+void set(Session& session, const Path& path, const std::string& value) {
+  if (!session.set(path.text, value).ok()) return;
+  // A prefixed name is created as written but tested by its local part.
+  if (!path.plain || path.text.find(':') != std::string::npos) return;
+  fuzz::require(session.get(path.text).starts_with(value), "an answer set is read back");
+}
+
+void remove(Session& session, const Path& path, std::uint64_t position) {
+  const std::size_t before = repeat_rows(session.state().instance, path.text, host_of(session)).size();
+  Result<std::size_t> left = session.remove_row(path.text, position);
   if (left.ok()) fuzz::require(left.value() + 1 == before, "removing a row leaves one fewer");
 }
 
-void add(FormSession& session, const Path& path, const Host& host) {
-  Result<std::size_t> rows = add_row(session.instance, session.templates, path.text, host);
+void add(Session& session, const Path& path) {
+  Result<std::size_t> rows = session.add_row(path.text);
   if (!rows.ok()) return;
-  fuzz::require(rows.value() == repeat_rows(session.instance, path.text, host).size(),
+  fuzz::require(rows.value() == repeat_rows(session.state().instance, path.text, host_of(session)).size(),
                 "add_row counts the rows there are");
 }
 
-void write(const FormSession& session) {
-  const std::string written = write_xml(session.instance);
-  if (fuzz::survives_rewriting(session.instance)) fuzz::check_rewrite_is_stable(written);
+void write(const Session& session) {
+  const std::string written = session.instance_xml();
+  if (fuzz::survives_rewriting(session.state().instance)) fuzz::check_rewrite_is_stable(written);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  std::optional<FormSession> started = start(input);
+  std::optional<Session> started = start(input);
   if (!started) return 0;
-  FormSession& session = *started;
-  fuzz::check_document(session.instance);
+  Session& session = *started;
+  fuzz::check_document(session.state().instance);
   for (int step = 0; step < 32 && input.remaining_bytes() > 0; ++step) {
     const Edit edit = input.ConsumeEnum<Edit>();
-    const Path path = pick_path(input, session);
-    BareHost host(session.today, session.now);
+    const Path path = pick_path(input, session.state());
     switch (edit) {
-      case Edit::Set: set(session, path, input.ConsumeRandomLengthString(32), host); break;
-      case Edit::Get: get_answer(session.instance, path.text, host); break;
-      case Edit::AddRow: add(session, path, host); break;
-      case Edit::RemoveRow: remove(session, path, input.ConsumeIntegralInRange<std::uint64_t>(0, 4), host); break;
-      case Edit::Recompute: recompute(session); break;
-      case Edit::Choices: list_choices(session, path.text); break;
+      case Edit::Set: set(session, path, input.ConsumeRandomLengthString(32)); break;
+      case Edit::Get: session.get(path.text); break;
+      case Edit::AddRow: add(session, path); break;
+      case Edit::RemoveRow: remove(session, path, input.ConsumeIntegralInRange<std::uint64_t>(0, 4)); break;
+      case Edit::Recompute: session.recompute(); break;
+      case Edit::Choices: session.choices(path.text); break;
       case Edit::Write: write(session); break;
     }
-    fuzz::check_document(session.instance);
+    fuzz::check_document(session.state().instance);
   }
   return 0;
 }

@@ -3,18 +3,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
-#include "eval/context.h"
 #include "lib/convert.h"
 #include "lib/python.h"
 #include "lib/session_type.h"
-#include "rules/source.h"
-#include "parser/expr.h"
-#include "rules/checker/checker.h"
-#include "rules/clock.h"
-#include "rules/form.h"
-#include "rules/judge.h"
-#include "tree/document.h"
+#include "rules/engine.h"
 
 namespace tolvar::py {
 namespace {
@@ -55,12 +49,11 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   std::string_view form;
   if (!text_argument(form_arg, "check_form", "form", form)) return nullptr;
   return guarded([&]() -> PyObject* {
-    std::string storage;
-    Result<std::string_view> text = read_source_view(form, "form", storage);
+    Result<Source> text = read_source(form, "form");
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
-    Result<XmlDocument> document = parse_xml(text.value());
-    if (!document.ok()) return raise(PyExc_RuntimeError, "XForm XML: " + document.error());
-    return new_list(check_form_document(document.value()), finding_dict);
+    Result<std::vector<Finding>> findings = check_form_text(text.value().text());
+    if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
+    return new_list(findings.value(), finding_dict);
   });
 }
 
@@ -82,22 +75,14 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    std::string form_storage, submission_storage;
-    Result<std::string_view> form_text = read_source_view(form, "form", form_storage);
+    Result<Source> form_text = read_source(form, "form");
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
-    Result<std::string_view> submission_text =
-        read_source_view(submission, "submission", submission_storage);
+    Result<Source> submission_text = read_source(submission, "submission");
     if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
-    Result<Form> loaded = load_form(form_text.value());
-    if (!loaded.ok()) return raise(PyExc_RuntimeError, loaded.failure());
-    Result<XmlDocument> instance = parse_xml(submission_text.value());
-    if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());
-    // The text is no longer needed: judging a large file need not hold it too.
-    std::string().swap(submission_storage);
-    Clock clock = clock_from_submission(instance.value(), today, now);
-    return new_list(judge_submission(loaded.value(), std::move(instance).value(), clock.today,
-                                    clock.now),
-                   submission_finding_dict);
+    Result<std::vector<SubmissionFinding>> findings = judge_submission_text(
+        form_text.value().text(), std::move(submission_text).value(), GivenClock{today, now});
+    if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
+    return new_list(findings.value(), submission_finding_dict);
   });
 }
 
@@ -120,20 +105,12 @@ PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    std::string storage;
-    Result<std::string_view> text = read_source_view(submission, "submission", storage);
+    Result<Source> text = read_source(submission, "submission");
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
-    Result<XmlDocument> instance = parse_xml(text.value());
-    if (!instance.ok()) return raise(PyExc_RuntimeError, instance.failure());
-    Result<Expr> parsed = parse_expression(expression);
-    if (!parsed.ok()) return raise(PyExc_RuntimeError, parsed.failure());
-    Clock clock = clock_from_submission(instance.value(), today, now);
-    BareHost host(std::move(clock.today), std::move(clock.now));
-    const XmlDocument& document = instance.value();
-    EvalContext context{document, document.root, 1, 1, host};
-    Result<Value> value = evaluate(parsed.value(), context);
+    Result<std::string> value =
+        evaluate_expression_text(expression, text.value().text(), GivenClock{today, now});
     if (!value.ok()) return raise(PyExc_RuntimeError, value.failure());
-    return new_str(to_string(value.value(), document));
+    return new_str(value.value());
   });
 }
 

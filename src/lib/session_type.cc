@@ -1,28 +1,29 @@
 #include "lib/session_type.h"
 
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "lib/convert.h"
-#include "rules/source.h"
-#include "rules/session.h"
-#include "tree/document.h"
+#include "rules/engine.h"
 
 namespace tolvar::py {
 namespace {
 
 struct SessionObject {
   PyObject_HEAD
-  FormSession* state;
+  Session* state;
   // Readers in progress (> 0) or a writer (-1). Calls never run Python code
   // while they hold the session, so a conflict means re-entrant use.
   int holders;
 };
 
 SessionObject* as_session(PyObject* self) { return reinterpret_cast<SessionObject*>(self); }
+
+PyObject* raise_busy() { return raise(PyExc_RuntimeError, "the session is busy with another call"); }
 
 // Holds a session for one call, shared or exclusive, and lets it go on exit.
 class Hold {
@@ -36,12 +37,9 @@ class Hold {
   ~Hold() {
     if (held_) session_->holders = exclusive_ ? 0 : session_->holders - 1;
   }
-  // False (with RuntimeError set) when the session is already held.
-  bool ok() const {
-    if (!held_) PyErr_SetString(PyExc_RuntimeError, "the session is busy with another call");
-    return held_;
-  }
-  FormSession& state() const { return *session_->state; }
+  // False when another call holds the session in a way this one cannot share.
+  bool held() const { return held_; }
+  Session& session() const { return *session_->state; }
 
  private:
   SessionObject* session_;
@@ -65,24 +63,24 @@ PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    Result<std::string> form_text = read_source(form, "form");
+    Result<Source> form_text = read_source(form, "form");
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
-    std::optional<std::string> instance_text;
+    std::optional<Source> instance_text;
     if (instance) {
-      Result<std::string> text = read_source(*instance, "instance");
+      Result<Source> text = read_source(*instance, "instance");
       if (!text.ok()) return raise(PyExc_ValueError, text.failure());
       instance_text = std::move(text).value();
     }
-    Result<FormSession> started = start_session(form_text.value(), instance_text);
+    std::optional<std::string_view> saved;
+    if (instance_text) saved = instance_text->text();
+    Result<Session> started = Session::start(form_text.value().text(), saved, GivenClock{today, now});
     if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
-    FormSession& state = started.value();
-    if (today) state.today = *today;
-    if (now) state.now = *now;
-
+    // Made before the Python object, so that nothing can fail once it exists.
+    auto session = std::make_unique<Session>(std::move(started).value());
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
     PyObject* self = alloc(type, 0);
     if (!self) return nullptr;
-    as_session(self)->state = new FormSession(std::move(state));
+    as_session(self)->state = session.release();
     as_session(self)->holders = 0;
     return self;
   });
@@ -115,12 +113,9 @@ PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!path_arguments(args, kwargs, "OO:set", "set", path, &value)) return nullptr;
   return guarded([&]() -> PyObject* {
     Hold hold(self, true);
-    if (!hold.ok()) return nullptr;
-    FormSession& state = hold.state();
-    BareHost host(state.today, state.now);
-    Status done = set_answer(state.instance, path, value, host);
+    if (!hold.held()) return raise_busy();
+    Status done = hold.session().set(path, value);
     if (!done.ok()) return raise(PyExc_ValueError, done.failure());
-    release_unused_space(state.instance);
     Py_RETURN_NONE;
   });
 }
@@ -130,10 +125,8 @@ PyObject* session_get(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!path_arguments(args, kwargs, "O:get", "get", path, nullptr)) return nullptr;
   return guarded([&]() -> PyObject* {
     Hold hold(self, false);
-    if (!hold.ok()) return nullptr;
-    FormSession& state = hold.state();
-    BareHost host(state.today, state.now);
-    return new_str(get_answer(state.instance, path, host));
+    if (!hold.held()) return raise_busy();
+    return new_str(hold.session().get(path));
   });
 }
 
@@ -142,10 +135,8 @@ PyObject* session_add_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!path_arguments(args, kwargs, "O:add_row", "add_row", path, nullptr)) return nullptr;
   return guarded([&]() -> PyObject* {
     Hold hold(self, true);
-    if (!hold.ok()) return nullptr;
-    FormSession& state = hold.state();
-    BareHost host(state.today, state.now);
-    Result<std::size_t> rows = add_row(state.instance, state.templates, path, host);
+    if (!hold.held()) return raise_busy();
+    Result<std::size_t> rows = hold.session().add_row(path);
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -168,10 +159,8 @@ PyObject* session_remove_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (position == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return nullptr;
   return guarded([&]() -> PyObject* {
     Hold hold(self, true);
-    if (!hold.ok()) return nullptr;
-    FormSession& state = hold.state();
-    BareHost host(state.today, state.now);
-    Result<std::size_t> rows = remove_row(state.instance, path, position, host);
+    if (!hold.held()) return raise_busy();
+    Result<std::size_t> rows = hold.session().remove_row(path, position);
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -196,20 +185,8 @@ PyObject* recompute_dict(const RecomputeResult& result) {
 PyObject* session_recompute(PyObject* self, PyObject*) {
   return guarded([&]() -> PyObject* {
     Hold hold(self, true);
-    if (!hold.ok()) return nullptr;
-    // Recompute on a copy, so a failure part-way (out of memory) leaves the
-    // session as it was.
-    FormSession& state = hold.state();
-    XmlDocument before = state.instance;
-    PyObject* result = nullptr;
-    try {
-      result = recompute_dict(recompute(state));
-    } catch (...) {
-      state.instance = std::move(before);
-      throw;
-    }
-    if (!result) state.instance = std::move(before);
-    return result;
+    if (!hold.held()) return raise_busy();
+    return hold.session().recompute(recompute_dict);
   });
 }
 
@@ -227,8 +204,8 @@ PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!path_arguments(args, kwargs, "O:choices", "choices", path, nullptr)) return nullptr;
   return guarded([&]() -> PyObject* {
     Hold hold(self, false);
-    if (!hold.ok()) return nullptr;
-    std::optional<std::vector<Choice>> choices = list_choices(hold.state(), path);
+    if (!hold.held()) return raise_busy();
+    std::optional<std::vector<Choice>> choices = hold.session().choices(path);
     if (!choices) Py_RETURN_NONE;
     return new_list(*choices, choice_dict);
   });
@@ -237,16 +214,16 @@ PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
 PyObject* session_instance_xml(PyObject* self, PyObject*) {
   return guarded([&]() -> PyObject* {
     Hold hold(self, false);
-    if (!hold.ok()) return nullptr;
-    return new_str(write_xml(hold.state().instance));
+    if (!hold.held()) return raise_busy();
+    return new_str(hold.session().instance_xml());
   });
 }
 
 PyObject* session_repr(PyObject* self) {
   return guarded([&]() -> PyObject* {
     Hold hold(self, false);
-    if (!hold.ok()) return nullptr;
-    std::size_t bytes = write_xml(hold.state().instance).size();
+    if (!hold.held()) return raise_busy();
+    std::size_t bytes = hold.session().instance_xml().size();
     return new_str("<tolvar.Session " + std::to_string(bytes) + " bytes>");
   });
 }

@@ -13,7 +13,7 @@
 
 namespace tolvar {
 
-std::optional<std::vector<Choice>> list_choices(const FormSession& session,
+std::optional<std::vector<Choice>> list_choices(const SessionState& session,
                                                 std::string_view path) {
   const Form& form = session.form;
   const XmlDocument& body = form.document;

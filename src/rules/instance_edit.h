@@ -37,6 +37,7 @@ Result<std::size_t> add_row(XmlDocument& instance, const Templates& templates,
 // tree into a fresh one. Node ids change. Needs a renumbered instance.
 void release_unused_space(XmlDocument& instance);
 // Removes the row at 1-based position; returns the number of rows left.
+// Every removal leaves dead nodes behind, so it releases unused space itself.
 Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,
                                std::uint64_t position, const Host& host);
 

@@ -103,7 +103,7 @@ bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view pa
 // at once so that later calculations read it. Relevance plays no part.
 // Plain nodesets depend on structure alone, which calculations leave as it
 // is, so they are resolved once up front.
-CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
+CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
                                RecomputeResult& result) {
   FormHost host(session.form, model, session.today, session.now);
   std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(session.form, model);
@@ -137,7 +137,7 @@ CalculatedByPath calculate_all(const FormSession& session, XmlDocument& model,
 // plainly and nothing has been created since; otherwise by its path.
 // Returns whether the model still mirrors the instance: every value went to
 // the very node it was calculated on, a leaf, so both now hold the same text.
-bool apply_changes(FormSession& session, const XmlDocument& model, CalculatedByPath& values,
+bool apply_changes(SessionState& session, const XmlDocument& model, CalculatedByPath& values,
                    RecomputeResult& result) {
   BareHost host(session.today, session.now);
   const std::vector<NodeId> original = instance_nodes(model, session.instance);
@@ -216,7 +216,7 @@ void report_judgement(Judgement& judgement, const HiddenPaths& hidden, Recompute
   }
 }
 
-void count_rows(const FormSession& session, RecomputeResult& result) {
+void count_rows(const SessionState& session, RecomputeResult& result) {
   BareHost host(session.today, session.now);
   for (const auto& [path, row_template] : session.templates) {
     result.repeats.emplace_hint(result.repeats.end(), path,
@@ -226,7 +226,7 @@ void count_rows(const FormSession& session, RecomputeResult& result) {
 
 }  // namespace
 
-RecomputeResult recompute(FormSession& session) {
+RecomputeResult recompute(SessionState& session) {
   RecomputeResult result;
   XmlDocument model = model_document(session.form, session.instance);
   CalculatedByPath values = calculate_all(session, model, result);
@@ -240,7 +240,6 @@ RecomputeResult recompute(FormSession& session) {
   const HiddenPaths hidden = report_relevance(judgement, result);
   report_judgement(judgement, hidden, result);
   count_rows(session, result);
-  release_unused_space(session.instance);
   return result;
 }
 

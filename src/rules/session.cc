@@ -5,7 +5,7 @@
 
 namespace tolvar {
 
-Result<FormSession> start_session(std::string_view form_text,
+Result<SessionState> start_session(std::string_view form_text,
                                   std::optional<std::string_view> saved_instance) {
   Result<Form> form = load_form(form_text);
   if (!form.ok()) return form.failure();
@@ -18,7 +18,7 @@ Result<FormSession> start_session(std::string_view form_text,
   Result<XmlDocument> primary = primary_instance(form.value().document);
   if (!primary.ok()) return primary.failure();
 
-  FormSession session;
+  SessionState session;
   session.form = std::move(form).value();
   session.instance = std::move(primary).value();
   session.templates = extract_templates(session.instance);

@@ -15,7 +15,8 @@
 
 namespace tolvar {
 
-struct FormSession {
+// The state of a form being filled in; Session (engine.h) owns one.
+struct SessionState {
   Form form;
   XmlDocument instance;
   Templates templates;
@@ -25,7 +26,7 @@ struct FormSession {
 
 // Loads the form and builds the starting instance: the primary instance, or
 // the saved one (parse failure: "saved instance: {message}"); templates out.
-Result<FormSession> start_session(std::string_view form_text,
+Result<SessionState> start_session(std::string_view form_text,
                                   std::optional<std::string_view> saved_instance);
 
 struct RecomputeResult {
@@ -38,13 +39,13 @@ struct RecomputeResult {
 };
 
 // Applies the calculations in order, then judges the instance. Never fails.
-RecomputeResult recompute(FormSession& session);
+RecomputeResult recompute(SessionState& session);
 
 struct Choice {
   std::string value;
   std::string label;
 };
 // The options of a filtered question now; nothing when its list is fixed.
-std::optional<std::vector<Choice>> list_choices(const FormSession& session, std::string_view path);
+std::optional<std::vector<Choice>> list_choices(const SessionState& session, std::string_view path);
 
 }  // namespace tolvar

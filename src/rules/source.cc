@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "base/unicode.h"
 
@@ -43,17 +44,8 @@ bool is_xml_text(std::string_view argument) {
   return first < argument.size() && argument[first] == '<';
 }
 
-Result<std::string> read_source(std::string_view argument, std::string_view name) {
-  std::string storage;
-  Result<std::string_view> text = read_source_view(argument, name, storage);
-  if (!text.ok()) return text.failure();
-  if (text.value().data() == storage.data()) return storage;
-  return std::string(text.value());
-}
-
-Result<std::string_view> read_source_view(std::string_view argument, std::string_view name,
-                                          std::string& storage) {
-  if (is_xml_text(argument)) return argument;
+Result<Source> read_source(std::string_view argument, std::string_view name) {
+  if (is_xml_text(argument)) return Source(argument);
   std::string path(argument);
   if (path.find('\0') != std::string::npos) {
     return unreadable(name, argument, "file name contained an unexpected NUL byte");
@@ -64,8 +56,7 @@ Result<std::string_view> read_source_view(std::string_view argument, std::string
   if (!is_valid_utf8(content.value())) {
     return unreadable(name, argument, "stream did not contain valid UTF-8");
   }
-  storage = std::move(content).value();
-  return std::string_view(storage);
+  return Source(std::move(content).value());
 }
 
 }  // namespace tolvar

@@ -3,19 +3,34 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/result.h"
 
 namespace tolvar {
 
+// An argument once read: the argument itself when it is XML text, borrowed
+// and so never copied, or the content of the file it names, owned.
+class Source {
+ public:
+  explicit Source(std::string_view text) : borrowed_(text) {}
+  explicit Source(std::string content) : content_(std::move(content)), owned_(true) {}
+
+  std::string_view text() const { return owned_ ? std::string_view(content_) : borrowed_; }
+  // Lets a file's content go once it has been parsed; the text is empty
+  // afterwards. A borrowed text is the caller's and stays.
+  void release() { std::string().swap(content_); }
+
+ private:
+  std::string_view borrowed_;
+  std::string content_;
+  bool owned_ = false;
+};
+
 // The argument itself when it starts with "<" after White_Space, otherwise
 // the content of the UTF-8 file it names. Fails with
 // "{name}: could not read '{path}': {reason}".
-Result<std::string> read_source(std::string_view argument, std::string_view name);
-// The same without copying XML text: the view borrows the argument, or
-// `storage` when a file was read into it.
-Result<std::string_view> read_source_view(std::string_view argument, std::string_view name,
-                                          std::string& storage);
+Result<Source> read_source(std::string_view argument, std::string_view name);
 
 // True when the argument is XML text rather than a path.
 bool is_xml_text(std::string_view argument);

@@ -37,7 +37,7 @@ struct WriteBackCase {
 class WriteBack : public ::testing::TestWithParam<WriteBackCase> {};
 
 TEST_P(WriteBack, GivesWhatLookingThePathUpGives) {
-  Result<FormSession> session = start_session(GetParam().form, std::nullopt);
+  Result<SessionState> session = start_session(GetParam().form, std::nullopt);
   ASSERT_TRUE(session.ok()) << session.error();
   RecomputeResult result = recompute(session.value());
   EXPECT_EQ(describe(result, session.value().instance), GetParam().expected);

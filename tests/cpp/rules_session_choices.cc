@@ -59,7 +59,7 @@ struct ChoicesCase {
 class ListChoices : public ::testing::TestWithParam<ChoicesCase> {};
 
 TEST_P(ListChoices, FollowsTheItemset) {
-  Result<FormSession> session = start_session(form_with_itemset(GetParam().itemset), std::nullopt);
+  Result<SessionState> session = start_session(form_with_itemset(GetParam().itemset), std::nullopt);
   ASSERT_TRUE(session.ok()) << session.error();
   EXPECT_EQ(describe(list_choices(session.value(), GetParam().path)), GetParam().expected);
 }
@@ -102,10 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ChoicesCase>& info) { return std::string(info.param.name); });
 
 TEST(ListChoices, SeesAnswersSetSinceTheSessionStarted) {
-  Result<FormSession> started = start_session(
+  Result<SessionState> started = start_session(
       form_with_itemset(itemset(kByCountry, "<label ref=\"label\"/>")), std::nullopt);
   ASSERT_TRUE(started.ok()) << started.error();
-  FormSession& session = started.value();
+  SessionState& session = started.value();
   BareHost host(session.today, session.now);
   ASSERT_TRUE(set_answer(session.instance, "/data/country", "it", host).ok());
   EXPECT_EQ(describe(list_choices(session, "/data/city")), "rome=Rome");
@@ -114,11 +114,11 @@ TEST(ListChoices, SeesAnswersSetSinceTheSessionStarted) {
 // Blank refs count as absent both when listing choices and when the judge
 // looks a label up, so the two never disagree.
 TEST(ListChoices, BlankRefsMeanTheDefaultsForListingAndLabelsAlike) {
-  Result<FormSession> started = start_session(
+  Result<SessionState> started = start_session(
       form_with_itemset(itemset(kByCountry, "<value ref=\" \"/><label ref=\"\"/>")),
       std::nullopt);
   ASSERT_TRUE(started.ok()) << started.error();
-  const FormSession& session = started.value();
+  const SessionState& session = started.value();
   EXPECT_EQ(describe(list_choices(session, "/data/city")), "paris=paris lyon=lyon");
   XmlDocument model = model_document(session.form, session.instance);
   FormHost host(session.form, model, "", "");

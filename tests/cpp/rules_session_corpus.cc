@@ -35,7 +35,7 @@ class HouseholdSurvey : public ::testing::Test {
   void SetUp() override {
     std::optional<std::string> text = corpus_form("enketo-legacy__Household_Survey.xml");
     if (!text) GTEST_SKIP() << "corpus not found";
-    Result<FormSession> started = start_session(*text, std::nullopt);
+    Result<SessionState> started = start_session(*text, std::nullopt);
     ASSERT_TRUE(started.ok()) << started.error();
     session_.emplace(std::move(started).value());
     session_->today = "2024-05-01";
@@ -50,7 +50,7 @@ class HouseholdSurvey : public ::testing::Test {
   }
   BareHost host() const { return BareHost(session_->today, session_->now); }
 
-  std::optional<FormSession> session_;
+  std::optional<SessionState> session_;
 };
 
 constexpr const char* kChildren = "/HouseholdSurvey/ChildrenOfHousehold";

@@ -14,10 +14,10 @@ namespace {
 using testing::xform;
 using testing::xform_with;
 
-FormSession start(std::string_view instance, std::string_view binds) {
-  Result<FormSession> session = start_session(xform_with(instance, binds), std::nullopt);
+SessionState start(std::string_view instance, std::string_view binds) {
+  Result<SessionState> session = start_session(xform_with(instance, binds), std::nullopt);
   EXPECT_TRUE(session.ok()) << session.error();
-  return session.ok() ? std::move(session).value() : FormSession{};
+  return session.ok() ? std::move(session).value() : SessionState{};
 }
 
 // One line per field, entries separated by two spaces.
@@ -47,7 +47,7 @@ struct RecomputeCase {
 class Recompute : public ::testing::TestWithParam<RecomputeCase> {};
 
 TEST_P(Recompute, ReportsTheFormStateAfterOneRun) {
-  FormSession session = start(GetParam().instance, GetParam().binds);
+  SessionState session = start(GetParam().instance, GetParam().binds);
   EXPECT_EQ(describe(recompute(session)), GetParam().expected);
 }
 
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     case_name);
 
 TEST(Recompute, ASecondRunChangesNothing) {
-  FormSession session = start("<data><a/><b/><n/></data>",
+  SessionState session = start("<data><a/><b/><n/></data>",
                               "<bind nodeset=\"/data/a\" calculate=\"/data/b * 2\"/>"
                               "<bind nodeset=\"/data/b\" calculate=\"3\"/>"
                               "<bind nodeset=\"/data/n\" calculate=\"''\"/>");
@@ -126,7 +126,7 @@ TEST(Recompute, ASecondRunChangesNothing) {
 }
 
 TEST(Recompute, LeavesHiddenAnswersInPlace) {
-  FormSession session = start("<data><x/><q>kept</q></data>",
+  SessionState session = start("<data><x/><q>kept</q></data>",
                               "<bind nodeset=\"/data/q\" relevant=\"/data/x = 'yes'\"/>");
   RecomputeResult result = recompute(session);
   EXPECT_FALSE(result.relevant.at("/data/q"));
@@ -134,7 +134,7 @@ TEST(Recompute, LeavesHiddenAnswersInPlace) {
 }
 
 TEST(Recompute, ReadsAnswersSetSinceTheLastRun) {
-  FormSession session = start("<data><age/><adult/></data>",
+  SessionState session = start("<data><age/><adult/></data>",
                               "<bind nodeset=\"/data/adult\" calculate=\"/data/age &gt;= 18\"/>"
                               "<bind nodeset=\"/data/age\" required=\"true()\"/>");
   EXPECT_EQ(recompute(session).missing, std::vector<std::string>{"/data/age"});
@@ -155,7 +155,7 @@ struct StartCase {
 class StartSession : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartSession, BuildsTheStartingInstanceOrFails) {
-  Result<FormSession> session = start_session(GetParam().form, GetParam().saved);
+  Result<SessionState> session = start_session(GetParam().form, GetParam().saved);
   EXPECT_EQ(session.ok() ? write_xml(session.value().instance) : session.error(),
             GetParam().expected);
 }
@@ -183,10 +183,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST(StartSession, FormTemplatesWinOverSavedOnes) {
-  Result<FormSession> started = start_session(
+  Result<SessionState> started = start_session(
       kRepeatForm, "<data><rep template=\"\"><v>saved</v></rep><q/></data>");
   ASSERT_TRUE(started.ok()) << started.error();
-  FormSession& session = started.value();
+  SessionState& session = started.value();
   EXPECT_EQ(session.today, "1970-01-01");
   EXPECT_EQ(session.now, "1970-01-01T00:00:00.000Z");
   BareHost host(session.today, session.now);

@@ -1,0 +1,98 @@
+#include "rules/engine.h"
+
+#include "eval/context.h"
+#include "rules/clock.h"
+#include "rules/instance_edit.h"
+#include "tree/document.h"
+
+namespace tolvar {
+
+Result<std::vector<Finding>> check_form_text(std::string_view form_text) {
+  Result<XmlDocument> document = parse_xml(form_text);
+  if (!document.ok()) return fail("XForm XML: " + document.error());
+  return check_form_document(document.value());
+}
+
+Result<LoadedForm> load_form_text(std::string_view form_text) {
+  Result<Form> form = load_form(form_text);
+  if (!form.ok()) return form.failure();
+  return LoadedForm{std::move(form).value()};
+}
+
+Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
+                                             const GivenClock& clock) {
+  Result<XmlDocument> instance = parse_xml(submission.text());
+  if (!instance.ok()) return instance.failure();
+  submission.release();
+  Clock worked_out = clock_from_submission(instance.value(), clock.today, clock.now);
+  return judge_submission(form.form, std::move(instance).value(), worked_out.today,
+                          worked_out.now);
+}
+
+Result<std::vector<SubmissionFinding>> judge_submission_text(std::string_view form_text,
+                                                             Source submission,
+                                                             const GivenClock& clock) {
+  Result<LoadedForm> form = load_form_text(form_text);
+  if (!form.ok()) return form.failure();
+  return judge(form.value(), std::move(submission), clock);
+}
+
+Result<std::string> evaluate_expression_text(std::string_view expression,
+                                             std::string_view submission_text,
+                                             const GivenClock& clock) {
+  Result<XmlDocument> instance = parse_xml(submission_text);
+  if (!instance.ok()) return instance.failure();
+  Result<Expr> parsed = parse_expression(expression);
+  if (!parsed.ok()) return parsed.failure();
+  const XmlDocument& document = instance.value();
+  Clock worked_out = clock_from_submission(document, clock.today, clock.now);
+  BareHost host(std::move(worked_out.today), std::move(worked_out.now));
+  Result<Value> value = evaluate(parsed.value(), EvalContext{document, document.root, 1, 1, host});
+  if (!value.ok()) return value.failure();
+  return to_string(value.value(), document);
+}
+
+Result<Session> Session::start(std::string_view form_text,
+                               std::optional<std::string_view> saved_instance,
+                               const GivenClock& clock) {
+  Result<SessionState> started = start_session(form_text, saved_instance);
+  if (!started.ok()) return started.failure();
+  SessionState& state = started.value();
+  if (clock.today) state.today = *clock.today;
+  if (clock.now) state.now = *clock.now;
+  return Session(std::move(state));
+}
+
+Status Session::set(std::string_view path, std::string_view value) {
+  Status done = set_answer(state_.instance, path, value, BareHost(state_.today, state_.now));
+  if (done.ok()) release_unused_space(state_.instance);
+  return done;
+}
+
+std::string Session::get(std::string_view path) const {
+  return get_answer(state_.instance, path, BareHost(state_.today, state_.now));
+}
+
+Result<std::size_t> Session::add_row(std::string_view path) {
+  return tolvar::add_row(state_.instance, state_.templates, path,
+                         BareHost(state_.today, state_.now));
+}
+
+Result<std::size_t> Session::remove_row(std::string_view path, std::uint64_t position) {
+  // remove_row releases the space it frees itself.
+  return tolvar::remove_row(state_.instance, path, position, BareHost(state_.today, state_.now));
+}
+
+RecomputeResult Session::recompute() {
+  RecomputeResult result = tolvar::recompute(state_);
+  release_unused_space(state_.instance);
+  return result;
+}
+
+std::optional<std::vector<Choice>> Session::choices(std::string_view path) const {
+  return list_choices(state_, path);
+}
+
+std::string Session::instance_xml() const { return write_xml(state_.instance); }
+
+}  // namespace tolvar
