@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "parser/plain_path.h"
+
 namespace tolvar {
 namespace {
 
@@ -32,14 +34,10 @@ struct NameTrie {
 // step names the root starts at the root itself, as the evaluator has it.
 std::optional<std::vector<std::string_view>> plain_names(const Expr& nodeset,
                                                          std::string_view root_name) {
-  if (nodeset.kind != ExprKind::Path) return std::nullopt;
-  if (nodeset.absolute && nodeset.steps.empty()) return std::vector<std::string_view>{};
-  std::vector<std::string_view> names;
-  for (const Step& step : nodeset.steps) {
-    if (step.axis != Axis::Child || step.test.any || !step.predicates.empty()) return std::nullopt;
-    names.push_back(step.test.name);
+  std::optional<std::vector<std::string_view>> names = plain_child_names(nodeset);
+  if (names && nodeset.absolute && !names->empty() && names->front() == root_name) {
+    names->erase(names->begin());
   }
-  if (nodeset.absolute && names.front() == root_name) names.erase(names.begin());
   return names;
 }
 

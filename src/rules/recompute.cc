@@ -12,6 +12,7 @@
 #include "eval/context.h"
 #include "eval/value.h"
 #include "parser/expr.h"
+#include "parser/plain_path.h"
 #include "rules/bind_targets.h"
 #include "rules/judge.h"
 #include "rules/node_paths.h"
@@ -91,8 +92,7 @@ bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view pa
     const Step& step = steps[--depth];
     bool plain_index = step.predicates.empty() ||
                        (step.predicates.size() == 1 && step.predicates[0].kind == ExprKind::Number);
-    if (step.axis != Axis::Child || step.test.any || step.test.name != instance[at].name() ||
-        !plain_index) {
+    if (!is_named_child(step) || step.test.name != instance[at].name() || !plain_index) {
       return false;
     }
   }

@@ -1,6 +1,10 @@
 #include "rules/references.h"
 
 #include <optional>
+#include <utility>
+
+#include "parser/expr_walk.h"
+#include "parser/plain_path.h"
 
 namespace tolvar {
 namespace {
@@ -24,7 +28,7 @@ Names context_names(std::string_view context_path) {
 
 // Named child steps, "." and ".." resolve; anything else abandons the path.
 bool apply_step(const Step& step, Names& names) {
-  if (step.axis == Axis::Child && !step.test.any) {
+  if (is_named_child(step)) {
     names.push_back(step.test.name);
     return true;
   }
@@ -50,51 +54,27 @@ std::optional<std::string> resolve(const Expr& path, const Names& context) {
   return text;
 }
 
-void collect(const Expr& expr, const Names& context, std::vector<std::string>& out);
+// Collects the path of every location path met; predicates read against
+// the bind's context, not against the step's node, so one context serves all.
+struct Collector {
+  const Names& context;
+  std::vector<std::string>& out;
 
-// Predicates read against the bind's context, not against the step's node.
-void collect_step_predicates(const std::vector<Step>& steps, const Names& context,
-                             std::vector<std::string>& out) {
-  for (const Step& step : steps) {
-    for (const Expr& predicate : step.predicates) collect(predicate, context, out);
+  bool expr(const Expr& expr, Place, bool) {
+    if (expr.kind != ExprKind::Path) return true;
+    if (std::optional<std::string> path = resolve(expr, context)) out.push_back(std::move(*path));
+    return true;
   }
-}
-
-void collect(const Expr& expr, const Names& context, std::vector<std::string>& out) {
-  switch (expr.kind) {
-    case ExprKind::Number:
-    case ExprKind::Literal:
-    case ExprKind::Variable:
-      return;
-    case ExprKind::Path:
-      if (std::optional<std::string> path = resolve(expr, context)) out.push_back(std::move(*path));
-      collect_step_predicates(expr.steps, context, out);
-      return;
-    case ExprKind::Filter:
-      // The steps after a primary lead somewhere no plain path names.
-      collect(*expr.lhs, context, out);
-      for (const Expr& predicate : expr.predicates) collect(predicate, context, out);
-      collect_step_predicates(expr.steps, context, out);
-      return;
-    case ExprKind::FunctionCall:
-      for (const Expr& arg : expr.args) collect(arg, context, out);
-      return;
-    case ExprKind::Infix:
-    case ExprKind::Union:
-      collect(*expr.lhs, context, out);
-      collect(*expr.rhs, context, out);
-      return;
-    case ExprKind::Negate:
-      collect(*expr.lhs, context, out);
-      return;
-  }
-}
+  void step(const Step&, bool) {}
+};
 
 }  // namespace
 
 std::vector<std::string> referenced_paths(const Expr& expr, std::string_view context_path) {
   std::vector<std::string> paths;
-  collect(expr, context_names(context_path), paths);
+  const Names context = context_names(context_path);
+  Collector collector{context, paths};
+  walk_expr(expr, true, collector);
   return paths;
 }
 

@@ -2,8 +2,8 @@
 #include <string_view>
 
 #include "eval/value.h"
+#include "parser/plain_path.h"
 #include "rules/checker/rules.h"
-#include "rules/checker/walker.h"
 
 namespace tolvar {
 namespace {
@@ -32,11 +32,12 @@ RuleHit positional_predicate_hit(double position) {
 // "/a/b/c" for an absolute path of plain named child steps; empty otherwise.
 std::string plain_absolute_path(const Expr& operand) {
   std::string text;
-  if (operand.kind != ExprKind::Path || !operand.absolute) return text;
-  for (const Step& step : operand.steps) {
-    if (step.axis != Axis::Child || step.test.any || !step.predicates.empty()) return {};
+  if (!operand.absolute) return text;
+  std::optional<std::vector<std::string_view>> names = plain_child_names(operand);
+  if (!names) return text;
+  for (std::string_view name : *names) {
     text += '/';
-    text += step.test.name;
+    text += name;
   }
   return text;
 }
@@ -107,16 +108,13 @@ std::optional<std::string> instance_path_suggestion(std::string_view path,
 
 }  // namespace
 
-void check_steps(const std::vector<Step>& steps, const std::vector<std::string>& repeat_paths,
-                 std::vector<RuleHit>& hits) {
-  for (const Step& step : steps) {
-    if (is_descendant_shorthand(step)) hits.push_back(descendant_shorthand_hit());
-    for (const Expr& predicate : step.predicates) {
-      // Only a number standing alone: [1 + 1] and [$n] are left alone.
-      if (predicate.kind == ExprKind::Number) hits.push_back(positional_predicate_hit(predicate.number));
-      walk_expression(predicate, repeat_paths, hits);
-    }
-  }
+void check_step(const Step& step, std::vector<RuleHit>& hits) {
+  if (is_descendant_shorthand(step)) hits.push_back(descendant_shorthand_hit());
+}
+
+// Only a number standing alone: [1 + 1] and [$n] are left alone.
+void check_step_predicate(const Expr& predicate, std::vector<RuleHit>& hits) {
+  if (predicate.kind == ExprKind::Number) hits.push_back(positional_predicate_hit(predicate.number));
 }
 
 void check_comparison(const Expr& lhs, const Expr& rhs, const std::vector<std::string>& repeat_paths,

@@ -1,7 +1,9 @@
 #include "rules/checker/read_paths.h"
 
 #include <unordered_set>
+#include <utility>
 
+#include "parser/expr_walk.h"
 #include "rules/references.h"
 
 namespace tolvar {
@@ -11,42 +13,14 @@ struct Reader {
   std::string_view target;
   std::vector<std::string> paths;  // in the order met, repeats kept
 
-  // `top_level` is false inside predicates and filters, where a relative
-  // path is read against a node that the bind's target does not name.
-  void visit(const Expr& expr, bool top_level) {
-    switch (expr.kind) {
-      case ExprKind::Number:
-      case ExprKind::Literal:
-      case ExprKind::Variable:
-        return;
-      case ExprKind::Path:
-        if (expr.absolute || top_level) read_location_path(expr);
-        visit_step_predicates(expr.steps);
-        return;
-      case ExprKind::Filter:
-        visit(*expr.lhs, false);
-        for (const Expr& predicate : expr.predicates) visit(predicate, false);
-        visit_step_predicates(expr.steps);
-        return;
-      case ExprKind::FunctionCall:
-        for (const Expr& arg : expr.args) visit(arg, top_level);
-        return;
-      case ExprKind::Infix:
-      case ExprKind::Union:
-        visit(*expr.lhs, top_level);
-        visit(*expr.rhs, top_level);
-        return;
-      case ExprKind::Negate:
-        visit(*expr.lhs, top_level);
-        return;
-    }
+  // The state is whether the expression stands at the top level: not inside
+  // a predicate or a filter, where a relative path is read against a node
+  // that the bind's target does not name.
+  bool expr(const Expr& expr, Place, bool top_level) {
+    if (expr.kind == ExprKind::Path && (expr.absolute || top_level)) read_location_path(expr);
+    return top_level && expr.kind != ExprKind::Path && expr.kind != ExprKind::Filter;
   }
-
-  void visit_step_predicates(const std::vector<Step>& steps) {
-    for (const Step& step : steps) {
-      for (const Expr& predicate : step.predicates) visit(predicate, false);
-    }
-  }
+  void step(const Step&, bool) {}
 
   // The first path the location path references; when the path itself does
   // not resolve, that is the first one its predicates give.
@@ -60,7 +34,7 @@ struct Reader {
 
 std::vector<std::string> paths_read(const Expr& expr, std::string_view target) {
   Reader reader{target, {}};
-  reader.visit(expr, true);
+  walk_expr(expr, true, reader);
   std::vector<std::string> distinct;
   std::unordered_set<std::string_view> seen;
   for (const std::string& path : reader.paths) {

@@ -12,10 +12,11 @@
 
 namespace tolvar {
 
-// The path rules ("//", bare positional predicates) for the steps of one
-// location path; also walks every predicate, so nested expressions are checked.
-void check_steps(const std::vector<Step>& steps, const std::vector<std::string>& repeat_paths,
-                 std::vector<RuleHit>& hits);
+// The "//" rule, for one location step.
+void check_step(const Step& step, std::vector<RuleHit>& hits);
+
+// The bare positional predicate rule, for one predicate of a location step.
+void check_step_predicate(const Expr& predicate, std::vector<RuleHit>& hits);
 
 // A plain absolute path into a repeat on either side of a comparison.
 void check_comparison(const Expr& lhs, const Expr& rhs, const std::vector<std::string>& repeat_paths,

@@ -1,5 +1,6 @@
 #include "rules/checker/walker.h"
 
+#include "parser/expr_walk.h"
 #include "rules/checker/rules.h"
 
 namespace tolvar {
@@ -19,40 +20,29 @@ bool is_comparison(InfixOp op) {
   }
 }
 
+// Hands each construct to its rule; the state goes unused.
+struct Walker {
+  const std::vector<std::string>& repeat_paths;
+  std::vector<RuleHit>& hits;
+
+  bool expr(const Expr& expr, Place place, bool) {
+    if (place == Place::StepPredicate) check_step_predicate(expr, hits);
+    if (expr.kind == ExprKind::FunctionCall) {
+      check_function_call(expr.text, expr.args, hits);
+    } else if (expr.kind == ExprKind::Infix && is_comparison(expr.op)) {
+      check_comparison(*expr.lhs, *expr.rhs, repeat_paths, hits);
+    }
+    return true;
+  }
+  void step(const Step& step, bool) { check_step(step, hits); }
+};
+
 }  // namespace
 
 void walk_expression(const Expr& expr, const std::vector<std::string>& repeat_paths,
                      std::vector<RuleHit>& hits) {
-  switch (expr.kind) {
-    case ExprKind::Number:
-    case ExprKind::Literal:
-    case ExprKind::Variable:
-      return;
-    case ExprKind::Path:
-      check_steps(expr.steps, repeat_paths, hits);
-      return;
-    case ExprKind::Filter:
-      walk_expression(*expr.lhs, repeat_paths, hits);
-      for (const Expr& predicate : expr.predicates) walk_expression(predicate, repeat_paths, hits);
-      check_steps(expr.steps, repeat_paths, hits);
-      return;
-    case ExprKind::FunctionCall:
-      check_function_call(expr.text, expr.args, hits);
-      for (const Expr& arg : expr.args) walk_expression(arg, repeat_paths, hits);
-      return;
-    case ExprKind::Infix:
-      if (is_comparison(expr.op)) check_comparison(*expr.lhs, *expr.rhs, repeat_paths, hits);
-      walk_expression(*expr.lhs, repeat_paths, hits);
-      walk_expression(*expr.rhs, repeat_paths, hits);
-      return;
-    case ExprKind::Union:
-      walk_expression(*expr.lhs, repeat_paths, hits);
-      walk_expression(*expr.rhs, repeat_paths, hits);
-      return;
-    case ExprKind::Negate:
-      walk_expression(*expr.lhs, repeat_paths, hits);
-      return;
-  }
+  Walker walker{repeat_paths, hits};
+  walk_expr(expr, true, walker);
 }
 
 }  // namespace tolvar

@@ -9,9 +9,9 @@
 
 namespace tolvar {
 
-// Depth-first in written order: a call is checked before its arguments, a
-// comparison before its operands, a filter's primary and predicates before
-// its trailing steps. Depth is bounded by the parser's nesting limit.
+// Depth-first in written order (walk_expr): a call is checked before its
+// arguments, a comparison before its operands, a filter's primary and
+// predicates before its trailing steps, a step before its predicates.
 void walk_expression(const Expr& expr, const std::vector<std::string>& repeat_paths,
                      std::vector<RuleHit>& hits);
 
