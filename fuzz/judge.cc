@@ -9,6 +9,7 @@
 #include "check.h"
 #include "nesting.h"
 #include "rules/engine.h"
+#include "rules/form_reading.h"
 
 using namespace tolvar;
 
@@ -37,9 +38,9 @@ void fill_in(std::string_view form_text) {
 // fuzzed instance their cost is the language's, not a fault.
 bool cheap_enough(const Form& form) {
   for (const Bind& bind : form.binds) {
-    for (const std::optional<BindRule>* rule :
-         {&bind.relevant, &bind.calculate, &bind.constraint, &bind.required, &bind.readonly}) {
-      if (*rule && fuzz::predicate_nesting((*rule)->expr) > 1) return false;
+    for (const RuleAttribute& attribute : kRuleAttributes) {
+      const std::optional<BindRule>& rule = bind.*attribute.field;
+      if (rule && fuzz::predicate_nesting(rule->expr) > 1) return false;
     }
   }
   return true;

@@ -5,32 +5,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "rules/form_reading.h"
 #include "rules/references.h"
-#include "base/unicode.h"
 
 namespace tolvar {
 namespace {
-
-// The rule attributes of a bind, in the order they are read (and so the
-// order in which their parse failures are reported).
-struct RuleAttribute {
-  std::string_view name;
-  std::optional<BindRule> Bind::*field;
-};
-constexpr RuleAttribute kRuleAttributes[] = {
-    {"relevant", &Bind::relevant},   {"calculate", &Bind::calculate},
-    {"constraint", &Bind::constraint}, {"readonly", &Bind::readonly},
-    {"required", &Bind::required},
-};
-
-// A bind attribute by local name; the first one counts, and a blank one is
-// as good as absent.
-std::optional<std::string_view> bind_attribute(const XmlDocument& document, NodeId bind,
-                                               std::string_view name) {
-  const std::optional<std::string_view> value = document.attribute(bind, name);
-  if (value.has_value() && is_blank(*value)) return std::nullopt;
-  return value;
-}
 
 std::optional<std::string> optional_text(std::optional<std::string_view> value) {
   if (!value.has_value()) return std::nullopt;
@@ -38,14 +17,14 @@ std::optional<std::string> optional_text(std::optional<std::string_view> value) 
 }
 
 Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
-  std::optional<std::string_view> nodeset = bind_attribute(document, element, "nodeset");
-  if (!nodeset) nodeset = bind_attribute(document, element, "ref");
+  std::optional<std::string_view> nodeset = bind_target(document, element);
   if (!nodeset) return fail("a <bind> has no nodeset");
 
   Bind bind;
   bind.nodeset = *nodeset;
-  for (const RuleAttribute& rule : kRuleAttributes) {
-    const std::optional<std::string_view> source = bind_attribute(document, element, rule.name);
+  for (std::size_t index : kRuleLoadOrder) {
+    const RuleAttribute& rule = kRuleAttributes[index];
+    const std::optional<std::string_view> source = given_attribute(document, element, rule.name);
     if (!source) continue;
     Result<Expr> expr = parse_expression(*source);
     if (!expr.ok()) {
@@ -54,8 +33,8 @@ Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
     }
     bind.*rule.field = BindRule{std::move(expr).value(), std::string(*source)};
   }
-  bind.constraint_msg = optional_text(bind_attribute(document, element, "constraintMsg"));
-  bind.required_msg = optional_text(bind_attribute(document, element, "requiredMsg"));
+  bind.constraint_msg = optional_text(given_attribute(document, element, "constraintMsg"));
+  bind.required_msg = optional_text(given_attribute(document, element, "requiredMsg"));
   return bind;
 }
 
@@ -88,9 +67,11 @@ XmlDocument copy_subtree(const XmlDocument& source, NodeId node) {
 void read_instances(const XmlDocument& document, const std::vector<NodeId>& elements,
                     Form& form) {
   for (NodeId element : elements) {
-    if (document[element].name() != "instance") continue;
-    const std::optional<std::string_view> id = document.attribute(element, "id");
-    if (id.has_value()) form.instances.insert_or_assign(std::string(*id), copy_subtree(document, element));
+    if (document[element].name() != "instance" || !is_secondary_instance(document, element)) {
+      continue;
+    }
+    const std::string id(*document.attribute(element, "id"));
+    form.instances.insert_or_assign(id, copy_subtree(document, element));
   }
 }
 

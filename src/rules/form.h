@@ -48,7 +48,9 @@ Result<Form> load_form(std::string_view text);
 Result<Form> load_form_document(XmlDocument document);
 
 // The form's primary instance as a standalone document rooted at its data
-// element. Fails with "the XForm has no primary instance" or
+// element: the first <instance> below the root, id or not, which is the one
+// a form is filled in from. The checker's outline (checker/outline.cc) skips
+// secondary instances instead, to name the data rules point at. Fails with "the XForm has no primary instance" or
 // "the XForm's primary instance is empty".
 Result<XmlDocument> primary_instance(const XmlDocument& form_document);
 

@@ -7,6 +7,7 @@
 #include "rules/checker/read_paths.h"
 #include "rules/checker/rules.h"
 #include "rules/checker/walker.h"
+#include "rules/form_reading.h"
 #include "base/unicode.h"
 
 namespace tolvar {
@@ -25,25 +26,6 @@ constexpr BreaksWording kBreaksWording[] = {
     {"both, identically and silently", "identically on both engines"},
 };
 
-// The bind attributes holding expressions, in the order findings report them.
-constexpr std::string_view kRuleAttributes[] = {"relevant", "calculate", "constraint", "required",
-                                                "readonly"};
-
-// An attribute whose value is blank counts as missing.
-std::optional<std::string_view> usable_attribute(const XmlDocument& document, NodeId element,
-                                                 std::string_view name) {
-  const std::optional<std::string_view> value = document.attribute(element, name);
-  if (!value.has_value() || is_blank(*value)) return std::nullopt;
-  return std::string_view(*value);
-}
-
-std::optional<std::string_view> bind_target(const XmlDocument& document, NodeId bind) {
-  std::optional<std::string_view> target = usable_attribute(document, bind, "nodeset");
-  if (!target) target = usable_attribute(document, bind, "ref");
-  if (!target) return std::nullopt;
-  return trim_white(*target);
-}
-
 // The hits of one rule expression: the walker's first, then the paths that
 // name nothing in the primary instance.
 std::vector<RuleHit> check_rule(const Expr& expr, std::string_view target,
@@ -60,16 +42,18 @@ std::vector<RuleHit> check_rule(const Expr& expr, std::string_view target,
 
 void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& outline,
                 std::vector<Finding>& findings) {
-  std::optional<std::string_view> target = bind_target(document, bind);
-  if (!target) return;
-  for (std::string_view rule : kRuleAttributes) {
-    std::optional<std::string_view> source = usable_attribute(document, bind, rule);
+  std::optional<std::string_view> written_target = bind_target(document, bind);
+  if (!written_target) return;
+  const std::string_view target = trim_white(*written_target);
+  for (const RuleAttribute& attribute : kRuleAttributes) {
+    const std::string_view rule = attribute.name;
+    std::optional<std::string_view> source = given_attribute(document, bind, rule);
     if (!source) continue;
     // Syntax is the loader's business; portability is only asked of rules that parse.
     Result<Expr> expr = parse_expression(*source);
     if (!expr.ok()) continue;
-    for (RuleHit& hit : check_rule(expr.value(), *target, outline)) {
-      findings.push_back({std::string(*target), std::string(rule),
+    for (RuleHit& hit : check_rule(expr.value(), target, outline)) {
+      findings.push_back({std::string(target), std::string(rule),
                           std::string(trim_white(*source)), std::move(hit.construct),
                           std::move(hit.effect), hit.breaks, std::move(hit.suggestion)});
     }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/unicode.h"
+#include "rules/form_reading.h"
 
 namespace tolvar {
 namespace {
@@ -37,10 +38,12 @@ FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>&
         outline.repeat_paths.emplace_back(trim_white(*nodeset));
       }
     } else if (node.name() == "instance") {
-      if (const std::optional<std::string_view> instance_id = document.attribute(id, "id")) {
-        outline.secondary_ids.emplace(*instance_id);
+      if (is_secondary_instance(document, id)) {
+        outline.secondary_ids.emplace(*document.attribute(id, "id"));
       } else if (!primary_seen) {
-        // Only the first instance without an id is the primary one.
+        // Only the first instance without an id is the primary one here,
+        // unlike primary_instance (form.h): a secondary instance written
+        // first never holds the data a rule's absolute paths name.
         primary_seen = true;
         if (node.has_children()) {
           outline.instance_root = document[node.first_child()].name();
