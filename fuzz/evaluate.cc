@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "check.h"
@@ -16,6 +17,8 @@
 #include "eval/value.h"
 #include "parser/expr.h"
 #include "rules/engine.h"
+#include "rules/form_host.h"
+#include "rules/model_document.h"
 #include "sample_form.h"
 
 using namespace tolvar;
@@ -23,7 +26,7 @@ using namespace tolvar;
 namespace {
 
 struct Fixture {
-  SessionState session;
+  Session session;
   std::string instance_xml;
   XmlDocument model;
   NodeId row_page;  // /model/data/hh/person[2]/page
@@ -33,9 +36,11 @@ const Fixture& fixture() {
   static const Fixture* built = [] {
     Result<Session> started = Session::start(fuzz::kSampleForm, std::nullopt, {});
     fuzz::require(started.ok(), "the sample form loads");
-    auto* made = new Fixture{started.value().state(), started.value().instance_xml(),
-                             XmlDocument(), kNoNode};
-    made->model = model_document(made->session.form, made->session.instance);
+    std::string instance_xml = started.value().instance_xml();
+    auto* made = new Fixture{std::move(started).value(), std::move(instance_xml), XmlDocument(),
+                             kNoNode};
+    const SessionState& state = made->session.state();
+    made->model = model_document(state.form, state.instance);
     BareHost host("", "");
     Result<Expr> path = parse_expression("/model/data/hh/person[2]/page");
     Result<Value> found = evaluate(path.value(), EvalContext{made->model, made->model.root, 1, 1, host});
@@ -68,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!parsed.ok() || fuzz::predicate_nesting(parsed.value()) > 2) return 0;
   const Expr& expr = parsed.value();
 
-  const XmlDocument& instance = fixed.session.instance;
+  const XmlDocument& instance = fixed.session.state().instance;
   BareHost bare("2024-05-06", "2024-05-06T10:11:12.000+02:00");
   Result<Value> alone = evaluate(expr, EvalContext{instance, instance.root, 1, 1, bare});
   if (alone.ok()) check_value(alone.value(), instance);
@@ -81,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "the module's road gives the evaluator's value");
   }
 
-  FormHost host(fixed.session.form, fixed.model, "2024-05-06", "2024-05-06T10:11:12.000+02:00");
+  FormHost host(fixed.session.state().form, fixed.model, "2024-05-06", "2024-05-06T10:11:12.000+02:00");
   Result<Value> in_row = evaluate(expr, EvalContext{fixed.model, fixed.row_page, 2, 3, host});
   if (in_row.ok()) check_value(in_row.value(), fixed.model);
   return 0;

@@ -71,6 +71,11 @@ std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& mode
   return std::move(nodes.ids);
 }
 
+std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
+  Result<Expr> nodeset = parse_expression(bind.nodeset);
+  return nodeset.ok() ? nodeset_targets(nodeset.value(), model, host) : std::vector<NodeId>{};
+}
+
 std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
                                                                    const XmlDocument& model) {
   std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());

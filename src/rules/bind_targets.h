@@ -10,6 +10,9 @@
 
 namespace tolvar {
 
+// The nodes the bind's nodeset selects from the model root; none on failure.
+std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host);
+
 // By bind index: what bound_nodes gives for each bind (document order; none
 // when the nodeset does not parse or evaluate to a node-set). Nodesets that
 // are plain chains of named child steps, the usual case, are resolved

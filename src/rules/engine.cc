@@ -90,7 +90,7 @@ RecomputeResult Session::recompute() {
 }
 
 std::optional<std::vector<Choice>> Session::choices(std::string_view path) const {
-  return list_choices(state_, path);
+  return list_choices(state_.form, state_.instance, path);
 }
 
 std::string Session::instance_xml() const { return write_xml(state_.instance); }

@@ -13,6 +13,7 @@
 
 #include "base/result.h"
 #include "rules/checker/checker.h"
+#include "rules/choices.h"
 #include "rules/form.h"
 #include "rules/judge.h"
 #include "rules/session.h"

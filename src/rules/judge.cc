@@ -8,14 +8,15 @@
 #include <utility>
 
 #include "rules/bind_targets.h"
+#include "rules/choices.h"
+#include "rules/form_host.h"
+#include "rules/model_document.h"
 #include "rules/node_paths.h"
 #include "base/unicode.h"
 
 namespace tolvar {
 namespace {
 
-constexpr std::string_view kModelPrefix = "/model";
-constexpr std::string_view kItextOpen = "jr:itext(";
 
 struct KindText {
   FindingKind kind;
@@ -36,8 +37,9 @@ enum State : unsigned char { kNoEntry = 0, kRelevant = 1, kHidden = 2 };
 // evaluation document, so each nodeset is resolved once per call.
 using BindTargets = std::vector<std::vector<NodeId>>;
 
-// Everything one judge run reads, and the list it writes.
-struct Judging {
+// Everything one judge run reads, and the list it writes (a Judgement is
+// what the run leaves behind).
+struct JudgeRun {
   const Form& form;
   const XmlDocument& model;
   const Host& host;
@@ -78,14 +80,14 @@ std::vector<std::size_t> every_bind(const Form& form) {
   return all;
 }
 
-// Calls visit(judging into that bind's findings, bind index, node) for every
+// Calls visit(run into that bind's findings, bind index, node) for every
 // node of the given binds, node by node in document order (one node's binds
 // in the given order). Each bind's findings are gathered apart and appended
 // in bind order at the end, as a pass bind by bind lists them; but going
 // node by node runs all the rules of a row while it is in cache, where a
 // pass per bind fetches a large instance from memory again for every bind.
 template <class Visit>
-void for_each_target(const Judging& judging, const std::vector<std::size_t>& binds, Visit visit) {
+void for_each_target(const JudgeRun& run, const std::vector<std::size_t>& binds, Visit visit) {
   struct Cursor {
     std::size_t rank;
     std::size_t k;   // which of `binds`
@@ -96,8 +98,8 @@ void for_each_target(const Judging& judging, const std::vector<std::size_t>& bin
   };
   std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> next(later);
   auto queue = [&](std::size_t k, std::size_t at) {
-    const std::vector<NodeId>& nodes = judging.targets[binds[k]];
-    if (at < nodes.size()) next.push({judging.model.rank_of(nodes[at]), k, at});
+    const std::vector<NodeId>& nodes = run.targets[binds[k]];
+    if (at < nodes.size()) next.push({run.model.rank_of(nodes[at]), k, at});
   };
   for (std::size_t k = 0; k < binds.size(); ++k) queue(k, 0);
   std::vector<std::vector<SubmissionFinding>> found(binds.size());
@@ -105,24 +107,23 @@ void for_each_target(const Judging& judging, const std::vector<std::size_t>& bin
     const Cursor cursor = next.top();
     next.pop();
     const std::size_t bind = binds[cursor.k];
-    const Judging into{judging.form, judging.model, judging.host,
-                       judging.targets, judging.paths, found[cursor.k]};
-    visit(into, bind, judging.targets[bind][cursor.at]);
+    const JudgeRun into{run.form, run.model, run.host, run.targets, run.paths, found[cursor.k]};
+    visit(into, bind, run.targets[bind][cursor.at]);
     queue(cursor.k, cursor.at + 1);
   }
   for (std::vector<SubmissionFinding>& list : found) {
-    std::move(list.begin(), list.end(), std::back_inserter(judging.findings));
+    std::move(list.begin(), list.end(), std::back_inserter(run.findings));
   }
 }
 
 // A rule that fails to evaluate leaves its node relevant, with a finding.
 // Where several binds rule on one node, the last bind's rule decides.
-std::vector<unsigned char> own_relevance(const Judging& judging) {
-  const Form& form = judging.form;
-  std::vector<unsigned char> own(judging.model.size(), kNoRule);
+std::vector<unsigned char> own_relevance(const JudgeRun& run) {
+  const Form& form = run.form;
+  std::vector<unsigned char> own(run.model.size(), kNoRule);
   const std::vector<std::size_t> binds =
       binds_with(form, every_bind(form), [](const Bind& bind) { return bind.relevant.has_value(); });
-  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+  for_each_target(run, binds, [&](const JudgeRun& into, std::size_t i, NodeId node) {
     const Bind& bind = form.binds[i];
     Result<Value> value = into.evaluate_at(*bind.relevant, node);
     if (!value.ok()) into.add_not_evaluated(bind, node, value.error());
@@ -143,9 +144,9 @@ std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<un
   return hidden;
 }
 
-Relevance relevance_of(const Judging& judging) {
-  const XmlDocument& model = judging.model;
-  std::vector<unsigned char> own = own_relevance(judging);
+Relevance relevance_of(const JudgeRun& run) {
+  const XmlDocument& model = run.model;
+  std::vector<unsigned char> own = own_relevance(run);
   std::vector<bool> hidden_above = hidden_ancestry(model, own);
   auto under_hidden = [&](NodeId node) {
     NodeId parent = model[node].parent();
@@ -154,7 +155,7 @@ Relevance relevance_of(const Judging& judging) {
   };
   Relevance relevance;
   relevance.state.assign(model.size(), kNoEntry);
-  for (const std::vector<NodeId>& nodes : judging.targets) {
+  for (const std::vector<NodeId>& nodes : run.targets) {
     for (NodeId node : nodes) {
       bool relevant = own[node] != kOwnFalse && !under_hidden(node);
       relevance.state[node] = relevant ? kRelevant : kHidden;
@@ -165,11 +166,11 @@ Relevance relevance_of(const Judging& judging) {
 
 // Stored and calculated texts are compared byte for byte: "5" and "5.0"
 // differ, and an empty node is judged like any other.
-void judge_calculations(const Judging& judging, const Relevance& relevance) {
-  const Form& form = judging.form;
+void judge_calculations(const JudgeRun& run, const Relevance& relevance) {
+  const Form& form = run.form;
   const std::vector<std::size_t> binds =
       binds_with(form, form.calc_order, [](const Bind& bind) { return bind.calculate.has_value(); });
-  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+  for_each_target(run, binds, [&](const JudgeRun& into, std::size_t i, NodeId node) {
     if (relevance.is_hidden(node)) return;
     const Bind& bind = form.binds[i];
     Result<Value> value = into.evaluate_at(*bind.calculate, node);
@@ -188,33 +189,33 @@ void judge_calculations(const Judging& judging, const Relevance& relevance) {
 
 // The required rule runs even on answered nodes, so that its evaluation
 // errors are reported; a constraint only ever runs on an answer.
-void judge_answer(const Judging& judging, const Bind& bind, NodeId node) {
-  bool answered = !is_blank(judging.model.string_value(node));
+void judge_answer(const JudgeRun& run, const Bind& bind, NodeId node) {
+  bool answered = !is_blank(run.model.string_value(node));
   if (bind.required) {
-    Result<Value> required = judging.evaluate_at(*bind.required, node);
+    Result<Value> required = run.evaluate_at(*bind.required, node);
     if (!required.ok()) {
-      judging.add_not_evaluated(bind, node, required.error());
+      run.add_not_evaluated(bind, node, required.error());
     } else if (to_boolean(required.value()) && !answered) {
-      judging.add(bind, node, FindingKind::Required);
-      judging.findings.back().message = bind.required_msg;
+      run.add(bind, node, FindingKind::Required);
+      run.findings.back().message = bind.required_msg;
       return;
     }
   }
   if (!answered || !bind.constraint) return;
-  Result<Value> holds = judging.evaluate_at(*bind.constraint, node);
+  Result<Value> holds = run.evaluate_at(*bind.constraint, node);
   if (!holds.ok()) {
-    judging.add_not_evaluated(bind, node, holds.error());
+    run.add_not_evaluated(bind, node, holds.error());
   } else if (!to_boolean(holds.value())) {
-    judging.add(bind, node, FindingKind::Constraint);
-    judging.findings.back().message = bind.constraint_msg;
+    run.add(bind, node, FindingKind::Constraint);
+    run.findings.back().message = bind.constraint_msg;
   }
 }
 
-void judge_answers(const Judging& judging, const Relevance& relevance) {
-  const Form& form = judging.form;
+void judge_answers(const JudgeRun& run, const Relevance& relevance) {
+  const Form& form = run.form;
   const std::vector<std::size_t> binds = binds_with(
       form, every_bind(form), [](const Bind& bind) { return bind.required || bind.constraint; });
-  for_each_target(judging, binds, [&](const Judging& into, std::size_t i, NodeId node) {
+  for_each_target(run, binds, [&](const JudgeRun& into, std::size_t i, NodeId node) {
     if (!relevance.is_hidden(node)) judge_answer(into, form.binds[i], node);
   });
 }
@@ -224,11 +225,9 @@ void judge_answers(const Judging& judging, const Relevance& relevance) {
 void finish_findings(const Form& form, const XmlDocument& model,
                      std::vector<SubmissionFinding>& findings) {
   for (SubmissionFinding& finding : findings) {
-    if (finding.path.starts_with(kModelPrefix)) finding.path.erase(0, kModelPrefix.size());
-    if (!finding.message) continue;
-    std::string_view message = *finding.message;
-    if (message.substr(skip_white(message)).starts_with(kItextOpen)) {
-      finding.message = resolve_label(form, message, model, model.root);
+    strip_model_path(finding.path);
+    if (finding.message && is_itext_reference(*finding.message)) {
+      finding.message = resolve_label(form, *finding.message, model, model.root);
     }
   }
 }
@@ -251,16 +250,6 @@ std::string quote_value(std::string_view text) {
   return quoted;
 }
 
-// Secondary instance roots, copied in ascending id order; then document order.
-void append_secondary_instances(const Form& form, XmlDocument& model) {
-  for (const auto& [id, secondary] : form.instances) {
-    if (secondary.has_root()) {
-      model.append_child(model.root, model.copy_from(secondary, secondary.root));
-    }
-  }
-  model.renumber();
-}
-
 Judgement judge_model(const Form& form, XmlDocument model, std::string_view today,
                       std::string_view now) {
   Judgement judgement{std::move(model), {}, {}, 0};
@@ -269,11 +258,11 @@ Judgement judge_model(const Form& form, XmlDocument model, std::string_view toda
   BindTargets targets = bind_targets(form, judged, host);
   NodePaths paths(judged);
   std::vector<SubmissionFinding>& findings = judgement.findings;
-  Judging judging{form, judged, host, targets, paths, findings};
-  judgement.relevance = relevance_of(judging);
+  JudgeRun run{form, judged, host, targets, paths, findings};
+  judgement.relevance = relevance_of(run);
   judgement.relevance_findings = findings.size();
-  judge_calculations(judging, judgement.relevance);
-  judge_answers(judging, judgement.relevance);
+  judge_calculations(run, judgement.relevance);
+  judge_answers(run, judgement.relevance);
   finish_findings(form, judged, findings);
   return judgement;
 }
@@ -285,35 +274,6 @@ const char* kind_text(FindingKind kind) {
     if (entry.kind == kind) return entry.text;
   }
   return "";
-}
-
-XmlDocument model_document(const Form& form, const XmlDocument& instance) {
-  XmlDocument model;
-  model.root = model.new_element("model", "");
-  if (instance.has_root()) model.append_child(model.root, model.copy_from(instance, instance.root));
-  append_secondary_instances(form, model);
-  return model;
-}
-
-XmlDocument model_document(const Form& form, XmlDocument&& instance) {
-  XmlDocument model = std::move(instance);
-  const NodeId instance_root = model.root;
-  model.root = model.new_element("model", "");
-  if (instance_root != kNoNode) model.append_child(model.root, instance_root);
-  append_secondary_instances(form, model);
-  return model;
-}
-
-std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
-  Result<Expr> nodeset = parse_expression(bind.nodeset);
-  return nodeset.ok() ? nodeset_targets(nodeset.value(), model, host) : std::vector<NodeId>{};
-}
-
-Relevance compute_relevance(const Form& form, const XmlDocument& model, const Host& host,
-                            std::vector<SubmissionFinding>& findings) {
-  BindTargets targets = bind_targets(form, model, host);
-  NodePaths paths(model);
-  return relevance_of(Judging{form, model, host, targets, paths, findings});
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,

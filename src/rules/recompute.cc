@@ -14,19 +14,16 @@
 #include "parser/expr.h"
 #include "parser/plain_path.h"
 #include "rules/bind_targets.h"
+#include "rules/form_host.h"
 #include "rules/judge.h"
+#include "rules/model_document.h"
 #include "rules/node_paths.h"
 #include "rules/session.h"
 
 namespace tolvar {
 namespace {
 
-constexpr std::string_view kModelPrefix = "/model";
 constexpr std::string_view kDefaultConstraintMessage = "this answer is not allowed";
-
-void strip_model_prefix(std::string& path) {
-  if (path.starts_with(kModelPrefix)) path.erase(0, kModelPrefix.size());
-}
 
 // A calculated value and the model node it was written to.
 struct Calculated {
@@ -123,7 +120,7 @@ CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
       std::string text = to_string(value.value(), model);
       model.set_text(node, text);
       std::string path = paths.path(node);
-      strip_model_prefix(path);
+      strip_model_path(path);
       values.emplace_back(std::move(path), Calculated{node, std::move(text)});
     }
   }
@@ -179,7 +176,7 @@ HiddenPaths report_relevance(const Judgement& judgement, RecomputeResult& result
   for (NodeId node = 0; node < relevance.state.size(); ++node) {
     if (!relevance.has(node)) continue;
     std::string path = paths.path(node);
-    strip_model_prefix(path);
+    strip_model_path(path);
     if (relevance.is_hidden(node)) hidden.insert(path);
     relevant.emplace_back(std::move(path), !relevance.is_hidden(node));
   }

@@ -41,11 +41,4 @@ struct RecomputeResult {
 // Applies the calculations in order, then judges the instance. Never fails.
 RecomputeResult recompute(SessionState& session);
 
-struct Choice {
-  std::string value;
-  std::string label;
-};
-// The options of a filtered question now; nothing when its list is fixed.
-std::optional<std::vector<Choice>> list_choices(const SessionState& session, std::string_view path);
-
 }  // namespace tolvar

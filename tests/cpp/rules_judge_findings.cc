@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rules/judge.h"
+#include "rules/model_document.h"
 #include "rules_judge_forms.h"
 #include "tree_support.h"
 

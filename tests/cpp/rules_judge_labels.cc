@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "rules/choices.h"
+#include "rules/form_host.h"
 #include "rules/judge.h"
+#include "rules/model_document.h"
 #include "rules_judge_forms.h"
 
 namespace tolvar {

@@ -7,6 +7,7 @@
 
 #include "rules/bind_targets.h"
 #include "rules/judge.h"
+#include "rules/model_document.h"
 #include "rules/node_paths.h"
 #include "rules_judge_forms.h"
 
