@@ -11,30 +11,11 @@
 #include "eval/context.h"
 #include "eval/value.h"
 #include "parser/expr.h"
+#include "test_host.h"
 #include "tree/document.h"
+#include "tree_support.h"
 
 namespace tolvar::core_testing {
-
-// A bare host that also answers secondary instances by id.
-class TableHost : public Host {
- public:
-  std::map<std::string, XmlDocument, std::less<>> tables;
-
-  const XmlDocument* lookup_table(std::string_view id) const override {
-    auto found = tables.find(id);
-    return found == tables.end() ? nullptr : &found->second;
-  }
-  std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
-    return std::nullopt;
-  }
-  std::string_view today() const override { return "2024-01-02"; }
-  std::string_view now() const override { return "2024-01-02T03:04:05Z"; }
-};
-
-inline XmlDocument parse_document(std::string_view xml) {
-  Result<XmlDocument> parsed = parse_xml(xml);
-  return parsed.ok() ? std::move(parsed).value() : XmlDocument{};
-}
 
 // true/false, numbers as text, strings in single quotes, node-sets as the
 // paths of their nodes in brackets; failures as "error: " and the message.

@@ -9,9 +9,7 @@
 namespace tolvar {
 namespace {
 
-using core_testing::parse_document;
 using core_testing::run;
-using core_testing::TableHost;
 
 struct PathCase {
   const char* expression;
@@ -26,7 +24,7 @@ constexpr const char* kForm =
 class EvaluatorTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(EvaluatorTest, FromTheRoot) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kForm);
   EXPECT_EQ(run(GetParam().expression, document, host), GetParam().expected)
       << GetParam().expression;
@@ -118,7 +116,7 @@ constexpr const char* kModel =
 class InstanceTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(InstanceTest, ResolvesTheDocumentsOwnInstancesThenTheHosts) {
-  TableHost host;
+  TestHost host;
   host.tables.emplace("ext", parse_document("<root><item><v>x</v></item><item><v>y</v></item></root>"));
   host.tables.emplace("c", parse_document("<root><item><v>never read</v></item></root>"));
   host.tables.emplace("empty", XmlDocument{});
@@ -149,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "error: union needs nodes of one document, got nodes of two different instances"}));
 
 TEST(EvaluatorPaths, RelativePathsStartAtTheContextNode) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kForm);
   const NodeId second_rep = children_of(document, document.root)[3];
   EXPECT_EQ(run("q", document, host, second_rep), "[/data/rep[2]/q]");
@@ -159,7 +157,7 @@ TEST(EvaluatorPaths, RelativePathsStartAtTheContextNode) {
 }
 
 TEST(EvaluatorPaths, AttributesAreReachedOnlyByTheirAxis) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document =
       parse_document("<data><a id='1' k='x'><b/></a><a id='2'/></data>");
   EXPECT_EQ(run("count(a/@id)", document, host), "2");
@@ -173,7 +171,7 @@ TEST(EvaluatorPaths, AttributesAreReachedOnlyByTheirAxis) {
 }
 
 TEST(EvaluatorPaths, AbsolutePathsInAnEmptyDocumentAreEmpty) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document;
   EXPECT_EQ(run("/data/x", document, host), "[]");
   EXPECT_EQ(run("/", document, host), "[]");
@@ -186,7 +184,7 @@ TEST(EvaluatorPaths, DeepDocumentsDoNotExhaustTheStack) {
   for (int i = 0; i < kDepth; ++i) xml += "<a>";
   xml += "<leaf>v</leaf>";
   for (int i = 0; i < kDepth; ++i) xml += "</a>";
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(xml);
   ASSERT_TRUE(document.has_root());
   EXPECT_EQ(run("count(//a)", document, host), "99999");

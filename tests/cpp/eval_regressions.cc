@@ -10,9 +10,7 @@
 namespace tolvar {
 namespace {
 
-using core_testing::parse_document;
 using core_testing::run;
-using core_testing::TableHost;
 
 struct RegressionCase {
   const char* expression;
@@ -31,7 +29,7 @@ class DescendantStepTest : public ::testing::TestWithParam<RegressionCase> {};
 // A descendant step skips context nodes inside a subtree it has already
 // expanded; the result must be what expanding every one of them gives.
 TEST_P(DescendantStepTest, OverlappingContextsGiveEveryNodeOnce) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kNested);
   EXPECT_EQ(run(GetParam().expression, document, host), GetParam().expected);
 }

@@ -13,9 +13,7 @@
 namespace tolvar {
 namespace {
 
-using core_testing::parse_document;
 using core_testing::run;
-using core_testing::TableHost;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -142,7 +140,7 @@ constexpr const char* kAges =
     "<f>a</f><f>a</f><g>a</g><g>b</g><n> 2.0 </n></data>";
 
 TEST_P(ComparisonAndArithmeticTest, FollowsTheConversionRules) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kAges);
   EXPECT_EQ(run(GetParam().expression, document, host), GetParam().expected)
       << GetParam().expression;

@@ -10,9 +10,7 @@
 namespace tolvar {
 namespace {
 
-using core_testing::parse_document;
 using core_testing::run;
-using core_testing::TableHost;
 
 struct CallCase {
   const char* expression;
@@ -28,14 +26,14 @@ constexpr const char* kData =
 class CoreFunctionTest : public ::testing::TestWithParam<CallCase> {};
 
 TEST_P(CoreFunctionTest, GivesValueOrMessage) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kData);
   EXPECT_EQ(run(GetParam().expression, document, host), GetParam().expected)
       << GetParam().expression;
 }
 
 TEST(CoreContextFunctions, ContextlessFunctionsReadTheContextNode) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kData);
   const NodeId w = children_of(document, document.root)[4];
   EXPECT_EQ(run("string()", document, host, w), "' 7 '");
@@ -48,7 +46,7 @@ TEST(CoreContextFunctions, ContextlessFunctionsReadTheContextNode) {
 }
 
 TEST(CoreCallArguments, AMissingArgumentIsNamedByItsPosition) {
-  const TableHost host;
+  const TestHost host;
   const XmlDocument document = parse_document(kData);
   Expr expr;
   expr.kind = ExprKind::FunctionCall;

@@ -11,7 +11,6 @@ namespace tolvar {
 namespace {
 
 using function_testing::run_text;
-using function_testing::TestHost;
 
 struct DateCase {
   const char* expression;
@@ -21,8 +20,8 @@ struct DateCase {
 class DateFunctionTest : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(DateFunctionTest, GivesTextOrMessage) {
-  TestHost host;
-  XmlDocument document = function_testing::document_of("<data/>");
+  TestHost host{std::string(function_testing::kToday), std::string(function_testing::kNow)};
+  XmlDocument document = parse_document("<data/>");
   EXPECT_EQ(run_text(GetParam().expression, host, document), GetParam().expected)
       << GetParam().expression;
 }

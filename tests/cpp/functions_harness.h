@@ -10,33 +10,16 @@
 #include "eval/context.h"
 #include "eval/value.h"
 #include "parser/expr.h"
+#include "test_host.h"
 #include "tree/document.h"
+#include "tree_support.h"
 
 namespace tolvar::function_testing {
 
-// A host with choice labels and tables; counts the label questions it is asked.
-class TestHost : public Host {
- public:
-  std::map<std::string, XmlDocument, std::less<>> tables;
-  std::map<std::pair<std::string, std::string>, std::string> labels;
-  mutable int label_asks = 0;
-
-  const XmlDocument* lookup_table(std::string_view id) const override {
-    auto found = tables.find(id);
-    return found == tables.end() ? nullptr : &found->second;
-  }
-  std::optional<std::string> choice_label(std::string_view value,
-                                          std::string_view question) const override {
-    ++label_asks;
-    auto found = labels.find({std::string(value), std::string(question)});
-    if (found == labels.end()) return std::nullopt;
-    return found->second;
-  }
-  std::string_view today() const override { return "not a date at all"; }
-  std::string_view now() const override { return "2024-03-05T07:08:09+01:00"; }
-};
-
-inline XmlDocument document_of(std::string_view xml) { return std::move(parse_xml(xml)).value(); }
+// The function tests' clock texts: a today that is no date at all, so that
+// a function that reads it shows it.
+inline constexpr std::string_view kToday = "not a date at all";
+inline constexpr std::string_view kNow = "2024-03-05T07:08:09+01:00";
 
 // The value, with the document's root as the context node.
 inline Result<Value> run(std::string_view expression, const Host& host,

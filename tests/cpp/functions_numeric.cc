@@ -10,7 +10,6 @@
 namespace tolvar {
 namespace {
 
-using function_testing::TestHost;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -30,9 +29,9 @@ struct NumberCase {
 class NumericFunctionTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(NumericFunctionTest, GivesNumber) {
-  TestHost host;
+  TestHost host{std::string(function_testing::kToday), std::string(function_testing::kNow)};
   XmlDocument document =
-      function_testing::document_of("<data><geo>0 0; 0 1</geo><geo>5 5</geo></data>");
+      parse_document("<data><geo>0 0; 0 1</geo><geo>5 5</geo></data>");
   Result<Value> value = function_testing::run(GetParam().expression, host, document);
   ASSERT_TRUE(value.ok()) << GetParam().expression << ": " << value.error();
   const double* number = std::get_if<double>(&value.value());
@@ -80,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"area('0 0;0 1')", 0, 0}, NumberCase{"area('0 0;0 1;x y')", 0, 0}));
 
 TEST(Geo, MissingArgumentIsNamed) {
-  TestHost host;
-  XmlDocument document = function_testing::document_of("<data/>");
+  TestHost host{std::string(function_testing::kToday), std::string(function_testing::kNow)};
+  XmlDocument document = parse_document("<data/>");
   EXPECT_EQ(function_testing::run_text("distance()", host, document),
             "error: distance() needs an argument in position 1");
 }

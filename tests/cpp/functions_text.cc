@@ -12,7 +12,6 @@ namespace tolvar {
 namespace {
 
 using function_testing::run_text;
-using function_testing::TestHost;
 
 struct TextCase {
   const char* expression;
@@ -23,13 +22,13 @@ constexpr const char* kData =
     "<data><nl>a\nb</nl><ref> /data/q </ref><choice> a </choice></data>";
 
 TestHost host_with_tables() {
-  TestHost host;
+  TestHost host{std::string(function_testing::kToday), std::string(function_testing::kNow)};
   host.labels[{"a", "/data/q"}] = "Apple";
-  host.tables.emplace("fruits", function_testing::document_of(
+  host.tables.emplace("fruits", parse_document(
                                     "<root><item><name>apple</name><price>3</price></item>"
                                     "<item><price>0</price></item>"
                                     "<item><name>pear</name><price>5</price></item></root>"));
-  host.tables.emplace("wrapped", function_testing::document_of(
+  host.tables.emplace("wrapped", parse_document(
                                      "<root><rows><item><name>fig</name><price>9</price></item>"
                                      "</rows></root>"));
   host.tables.emplace("empty", XmlDocument{});
@@ -40,7 +39,7 @@ class TextFunctionTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextFunctionTest, GivesTextOrMessage) {
   TestHost host = host_with_tables();
-  XmlDocument document = function_testing::document_of(kData);
+  XmlDocument document = parse_document(kData);
   EXPECT_EQ(run_text(GetParam().expression, host, document), GetParam().expected)
       << GetParam().expression;
 }
@@ -105,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "external file, and nothing has loaded it"}));
 
 TEST(ChoiceName, EmptyValueAsksNothing) {
-  TestHost host;
-  XmlDocument document = function_testing::document_of(kData);
+  TestHost host{std::string(function_testing::kToday), std::string(function_testing::kNow)};
+  XmlDocument document = parse_document(kData);
   EXPECT_EQ(run_text("jr:choice-name(' ', nosuchfn())", host, document), "");
   EXPECT_EQ(host.label_asks, 0);
 }

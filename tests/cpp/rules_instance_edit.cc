@@ -14,7 +14,6 @@
 namespace tolvar {
 namespace {
 
-using testing::parse;
 using testing::tree_of;
 const Host& kHost = testing::kEditHost;
 
@@ -29,7 +28,7 @@ struct GetCase {
 class GetAnswer : public ::testing::TestWithParam<GetCase> {};
 
 TEST_P(GetAnswer, ReadsTheFirstNodeThePathSelects) {
-  XmlDocument instance = parse(kAnswers);
+  XmlDocument instance = parse_document(kAnswers);
   EXPECT_EQ(get_answer(instance, GetParam().path, kHost), GetParam().expected);
 }
 
@@ -55,7 +54,7 @@ class SetAnswer : public ::testing::TestWithParam<SetCase> {};
 
 TEST_P(SetAnswer, WritesOrRefusesLeavingTheInstanceAsItWas) {
   const SetCase& c = GetParam();
-  XmlDocument instance = parse(c.instance);
+  XmlDocument instance = parse_document(c.instance);
   std::string before = tree_of(instance);
   Status done = set_answer(instance, c.path, c.value, kHost);
   if (done.ok()) {
@@ -116,7 +115,7 @@ constexpr std::string_view kRepeat =
     "<data><rep jr:template=\"\"><v>d</v></rep><rep><v>1</v></rep><after/></data>";
 
 TEST(SetAnswer, GrowingAnswersLeaveNoGrowingStore) {
-  XmlDocument instance = parse("<data><q/><r>kept</r></data>");
+  XmlDocument instance = parse_document("<data><q/><r>kept</r></data>");
   std::string value;
   for (int i = 0; i < 2000; ++i) {
     value += 'x';
@@ -129,7 +128,7 @@ TEST(SetAnswer, GrowingAnswersLeaveNoGrowingStore) {
 }
 
 TEST(AddRow, InsertsAfterTheLastRowAndCountsTheRows) {
-  XmlDocument instance = parse(kRepeat);
+  XmlDocument instance = parse_document(kRepeat);
   Templates templates = extract_templates(instance);
   Result<std::size_t> rows = add_row(instance, templates, "/data/rep", kHost);
   ASSERT_TRUE(rows.ok()) << rows.error();
@@ -141,7 +140,7 @@ TEST(AddRow, InsertsAfterTheLastRowAndCountsTheRows) {
 }
 
 TEST(AddRow, WithoutRowsAppendsToTheParent) {
-  XmlDocument instance = parse("<data><rep template=\"\"><v/></rep><after/></data>");
+  XmlDocument instance = parse_document("<data><rep template=\"\"><v/></rep><after/></data>");
   Templates templates = extract_templates(instance);
   EXPECT_EQ(add_row(instance, templates, "/data/rep", kHost).value(), 1u);
   EXPECT_EQ(tree_of(instance), "<data><after/><rep><v/></rep></data>");
@@ -156,9 +155,9 @@ class AddRowRefusal : public ::testing::TestWithParam<RowRefusal> {};
 
 TEST_P(AddRowRefusal, ChangesNothing) {
   XmlDocument form_instance =
-      parse("<data><rep jr:template=\"\"><v/></rep><grp><inner jr:template=\"\"/></grp></data>");
+      parse_document("<data><rep jr:template=\"\"><v/></rep><grp><inner jr:template=\"\"/></grp></data>");
   Templates templates = extract_templates(form_instance);
-  XmlDocument instance = parse("<data><q/></data>");
+  XmlDocument instance = parse_document("<data><q/></data>");
   Result<std::size_t> rows = add_row(instance, templates, GetParam().path, kHost);
   ASSERT_FALSE(rows.ok());
   EXPECT_EQ(rows.error(), GetParam().message);
@@ -180,7 +179,7 @@ struct RemoveCase {
 class RemoveRow : public ::testing::TestWithParam<RemoveCase> {};
 
 TEST_P(RemoveRow, CountsFromOneAndRefusesOutsideTheRows) {
-  XmlDocument instance = parse("<data><rep><v>1</v></rep><rep><v>2</v></rep></data>");
+  XmlDocument instance = parse_document("<data><rep><v>1</v></rep><rep><v>2</v></rep></data>");
   Result<std::size_t> left = remove_row(instance, "/data/rep", GetParam().position, kHost);
   EXPECT_EQ(left.ok() ? std::to_string(left.value()) : left.error(), GetParam().outcome);
 }
@@ -195,14 +194,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "'/data/rep' has 2 row(s); there is no row 18446744073709551615"}));
 
 TEST(RemoveRow, TakesOutTheRowAtThePosition) {
-  XmlDocument instance = parse("<data><rep><v>1</v></rep><rep><v>2</v></rep></data>");
+  XmlDocument instance = parse_document("<data><rep><v>1</v></rep><rep><v>2</v></rep></data>");
   ASSERT_TRUE(remove_row(instance, "/data/rep", 1, kHost).ok());
   EXPECT_EQ(tree_of(instance), "<data><rep><v>2</v></rep></data>");
   EXPECT_EQ(get_answer(instance, "/data/rep/v", kHost), "2");
 }
 
 TEST(RepeatRows, ALastStepWithAPredicateHasNoRows) {
-  XmlDocument instance = parse("<data><rep/><rep/></data>");
+  XmlDocument instance = parse_document("<data><rep/><rep/></data>");
   EXPECT_EQ(repeat_rows(instance, "/data/rep", kHost).size(), 2u);
   EXPECT_EQ(repeat_rows(instance, "/rep", kHost).size(), 2u);
   EXPECT_TRUE(repeat_rows(instance, "/data/rep[1]", kHost).empty());

@@ -9,16 +9,11 @@
 
 #include "eval/context.h"
 #include "tree/document.h"
+#include "tree_support.h"
 
 namespace tolvar::testing {
 
 inline const BareHost kEditHost("2024-01-01", "2024-01-01T00:00:00.000Z");
-
-inline XmlDocument parse(std::string_view text) {
-  Result<XmlDocument> document = parse_xml(text);
-  EXPECT_TRUE(document.ok()) << text;
-  return document.ok() ? std::move(document).value() : XmlDocument{};
-}
 
 // The tree as written, without the declaration.
 inline std::string tree_of(const XmlDocument& document) {

@@ -13,7 +13,6 @@
 namespace tolvar {
 namespace {
 
-using testing::parse;
 using testing::tree_of;
 const Host& kHost = testing::kEditHost;
 
@@ -26,7 +25,7 @@ struct ExtractCase {
 class ExtractTemplates : public ::testing::TestWithParam<ExtractCase> {};
 
 TEST_P(ExtractTemplates, TakesTemplateRowsOutUnderTheirRepeatPath) {
-  XmlDocument instance = parse(GetParam().instance);
+  XmlDocument instance = parse_document(GetParam().instance);
   Templates templates = extract_templates(instance);
   EXPECT_EQ(tree_of(instance), GetParam().left);
   std::vector<std::string_view> found;
@@ -73,7 +72,7 @@ constexpr std::string_view kNested =
     "</data>";
 
 TEST(NestedRepeats, EveryOuterRowTakesInnerRowsFromTheSameTemplate) {
-  XmlDocument instance = parse(kNested);
+  XmlDocument instance = parse_document(kNested);
   Templates templates = extract_templates(instance);
   ASSERT_EQ(templates.size(), 3u);
   EXPECT_TRUE(templates.contains("/data/g1/g2/g3"));
@@ -95,14 +94,14 @@ TEST(NestedRepeats, EveryOuterRowTakesInnerRowsFromTheSameTemplate) {
 }
 
 TEST(NestedRepeats, OnlyIndexesOfRepeatRowsAreDropped) {
-  XmlDocument instance = parse("<data><grp><rep template=\"\"/></grp><grp/></data>");
+  XmlDocument instance = parse_document("<data><grp><rep template=\"\"/></grp><grp/></data>");
   Templates templates = extract_templates(instance);
   EXPECT_EQ(add_row(instance, templates, "/data/grp[2]/rep", kHost).error(),
             "'/data/grp[2]/rep' is not a repeat in this form");
 }
 
 TEST(AddRow, NewRowsCarryTheTemplateDefaultsNotTheCurrentAnswers) {
-  XmlDocument instance = parse("<data><rep jr:template=\"\"><v>d</v></rep></data>");
+  XmlDocument instance = parse_document("<data><rep jr:template=\"\"><v>d</v></rep></data>");
   Templates templates = extract_templates(instance);
   ASSERT_EQ(add_row(instance, templates, "/data/rep", kHost).value(), 1u);
   ASSERT_TRUE(set_answer(instance, "/data/rep/v", "changed", kHost).ok());

@@ -13,7 +13,6 @@ namespace tolvar {
 namespace {
 
 using testing::kEditHost;
-using testing::parse;
 using testing::tree_of;
 
 struct RowChurnCase {
@@ -29,7 +28,7 @@ class RowChurnTest : public ::testing::TestWithParam<RowChurnCase> {};
 // Removed rows used to stay in the arena for as long as the session lived.
 TEST_P(RowChurnTest, AddingAndRemovingRowsKeepsTheArenaBounded) {
   const RowChurnCase& c = GetParam();
-  XmlDocument instance = parse(c.instance);
+  XmlDocument instance = parse_document(c.instance);
   const Templates templates = extract_templates(instance);
   std::size_t largest = 0;
   for (int round = 0; round < 1000; ++round) {
