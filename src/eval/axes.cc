@@ -2,7 +2,7 @@
 #include "eval/axes.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 
 namespace tolvar {
 namespace {
@@ -98,21 +98,39 @@ void preceding_sibling_axis(const XmlDocument& document, NodeId node, Nodes& out
 
 using AxisWalker = void (*)(const XmlDocument&, NodeId, Nodes&);
 
-// Indexed by Axis, in the order of its enumerators.
-constexpr std::array<AxisWalker, 12> kAxisWalkers = {
-    child_axis,          parent_axis,
-    self_axis,           descendant_axis,
-    descendant_or_self_axis, ancestor_axis,
-    ancestor_or_self_axis,   attribute_axis,
-    following_axis,      following_sibling_axis,
-    preceding_axis,      preceding_sibling_axis,
+struct AxisEntry {
+  Axis axis;
+  AxisWalker walk;
 };
-static_assert(static_cast<std::size_t>(Axis::PrecedingSibling) + 1 == kAxisWalkers.size());
+
+// Indexed by Axis: entry i is the walker of the axis whose value is i.
+constexpr AxisEntry kAxisWalkers[] = {
+    {Axis::Child, child_axis},
+    {Axis::Parent, parent_axis},
+    {Axis::Self, self_axis},
+    {Axis::Descendant, descendant_axis},
+    {Axis::DescendantOrSelf, descendant_or_self_axis},
+    {Axis::Ancestor, ancestor_axis},
+    {Axis::AncestorOrSelf, ancestor_or_self_axis},
+    {Axis::Attribute, attribute_axis},
+    {Axis::Following, following_axis},
+    {Axis::FollowingSibling, following_sibling_axis},
+    {Axis::Preceding, preceding_axis},
+    {Axis::PrecedingSibling, preceding_sibling_axis},
+};
+
+constexpr bool in_axis_order() {
+  for (std::size_t i = 0; i < std::size(kAxisWalkers); ++i) {
+    if (static_cast<std::size_t>(kAxisWalkers[i].axis) != i) return false;
+  }
+  return static_cast<std::size_t>(Axis::PrecedingSibling) + 1 == std::size(kAxisWalkers);
+}
+static_assert(in_axis_order(), "kAxisWalkers lists every axis at the index of its value");
 
 }  // namespace
 
 void append_axis(const XmlDocument& document, NodeId node, Axis axis, std::vector<NodeId>& out) {
-  kAxisWalkers[static_cast<std::size_t>(axis)](document, node, out);
+  kAxisWalkers[static_cast<std::size_t>(axis)].walk(document, node, out);
 }
 
 void append_subtree(const XmlDocument& document, NodeId node, std::vector<NodeId>& out) {

@@ -57,58 +57,59 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
-PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"form", "submission", "today", "now", nullptr};
-  PyObject *form_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO|OO:submission_findings",
-                                   const_cast<char**>(keywords), &form_arg, &submission_arg,
-                                   &today_arg, &now_arg)) {
-    return nullptr;
+// The arguments of a call about one submission: (first, submission,
+// today=None, now=None), where `first` names what the call is about.
+struct SubmissionCall {
+  std::string_view first;
+  std::string_view submission;
+  std::optional<std::string_view> today;
+  std::optional<std::string_view> now;
+};
+
+bool submission_call_arguments(PyObject* args, PyObject* kwargs, const char* function,
+                               const char* first, SubmissionCall& call) {
+  const char* keywords[] = {first, "submission", "today", "now", nullptr};
+  const std::string format = std::string("OO|OO:") + function;
+  PyObject *first_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr,
+           *now_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), const_cast<char**>(keywords),
+                                   &first_arg, &submission_arg, &today_arg, &now_arg)) {
+    return false;
   }
-  const char* name = "submission_findings";
-  std::string_view form, submission;
-  std::optional<std::string_view> today, now;
-  if (!text_argument(form_arg, name, "form", form) ||
-      !text_argument(submission_arg, name, "submission", submission) ||
-      !optional_text_argument(today_arg, name, "today", today) ||
-      !optional_text_argument(now_arg, name, "now", now)) {
+  return text_argument(first_arg, function, first, call.first) &&
+         text_argument(submission_arg, function, "submission", call.submission) &&
+         optional_text_argument(today_arg, function, "today", call.today) &&
+         optional_text_argument(now_arg, function, "now", call.now);
+}
+
+PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
+  SubmissionCall call;
+  if (!submission_call_arguments(args, kwargs, "submission_findings", "form", call)) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    Result<Source> form_text = read_source(form, "form");
+    Result<Source> form_text = read_source(call.first, "form");
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
-    Result<Source> submission_text = read_source(submission, "submission");
+    Result<Source> submission_text = read_source(call.submission, "submission");
     if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
-    Result<std::vector<SubmissionFinding>> findings = judge_submission_text(
-        form_text.value().text(), std::move(submission_text).value(), GivenClock{today, now});
+    Result<std::vector<SubmissionFinding>> findings =
+        judge_submission_text(form_text.value().text(), std::move(submission_text).value(),
+                              GivenClock{call.today, call.now});
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), submission_finding_dict);
   });
 }
 
 PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"expression", "submission", "today", "now", nullptr};
-  PyObject *expression_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr,
-           *now_arg = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO|OO:eval_expression",
-                                   const_cast<char**>(keywords), &expression_arg, &submission_arg,
-                                   &today_arg, &now_arg)) {
-    return nullptr;
-  }
-  const char* name = "eval_expression";
-  std::string_view expression, submission;
-  std::optional<std::string_view> today, now;
-  if (!text_argument(expression_arg, name, "expression", expression) ||
-      !text_argument(submission_arg, name, "submission", submission) ||
-      !optional_text_argument(today_arg, name, "today", today) ||
-      !optional_text_argument(now_arg, name, "now", now)) {
+  SubmissionCall call;
+  if (!submission_call_arguments(args, kwargs, "eval_expression", "expression", call)) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    Result<Source> text = read_source(submission, "submission");
+    Result<Source> text = read_source(call.submission, "submission");
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
-    Result<std::string> value =
-        evaluate_expression_text(expression, text.value().text(), GivenClock{today, now});
+    Result<std::string> value = evaluate_expression_text(call.first, text.value().text(),
+                                                         GivenClock{call.today, call.now});
     if (!value.ok()) return raise(PyExc_RuntimeError, value.failure());
     return new_str(value.value());
   });

@@ -47,6 +47,17 @@ class Hold {
   bool held_ = false;
 };
 
+// Runs body(session) while the session is held, shared or exclusive; raises
+// RuntimeError instead when another call holds it.
+template <class Body>
+PyObject* holding(PyObject* self, bool exclusive, Body&& body) {
+  return guarded([&]() -> PyObject* {
+    Hold hold(self, exclusive);
+    if (!hold.held()) return raise_busy();
+    return body(hold.session());
+  });
+}
+
 PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   static const char* keywords[] = {"form", "instance", "today", "now", nullptr};
   PyObject *form_arg = nullptr, *instance_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr;
@@ -111,10 +122,8 @@ bool path_arguments(PyObject* args, PyObject* kwargs, const char* format, const 
 PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path, value;
   if (!path_arguments(args, kwargs, "OO:set", "set", path, &value)) return nullptr;
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, true);
-    if (!hold.held()) return raise_busy();
-    Status done = hold.session().set(path, value);
+  return holding(self, true, [&](Session& session) -> PyObject* {
+    Status done = session.set(path, value);
     if (!done.ok()) return raise(PyExc_ValueError, done.failure());
     Py_RETURN_NONE;
   });
@@ -123,20 +132,16 @@ PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
 PyObject* session_get(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:get", "get", path, nullptr)) return nullptr;
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, false);
-    if (!hold.held()) return raise_busy();
-    return new_str(hold.session().get(path));
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    return new_str(session.get(path));
   });
 }
 
 PyObject* session_add_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:add_row", "add_row", path, nullptr)) return nullptr;
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, true);
-    if (!hold.held()) return raise_busy();
-    Result<std::size_t> rows = hold.session().add_row(path);
+  return holding(self, true, [&](Session& session) -> PyObject* {
+    Result<std::size_t> rows = session.add_row(path);
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -157,10 +162,8 @@ PyObject* session_remove_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   unsigned long long position = PyLong_AsUnsignedLongLong(index);
   Py_DECREF(index);
   if (position == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return nullptr;
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, true);
-    if (!hold.held()) return raise_busy();
-    Result<std::size_t> rows = hold.session().remove_row(path, position);
+  return holding(self, true, [&](Session& session) -> PyObject* {
+    Result<std::size_t> rows = session.remove_row(path, position);
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -183,10 +186,8 @@ PyObject* recompute_dict(const RecomputeResult& result) {
 }
 
 PyObject* session_recompute(PyObject* self, PyObject*) {
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, true);
-    if (!hold.held()) return raise_busy();
-    return hold.session().recompute(recompute_dict);
+  return holding(self, true, [&](Session& session) -> PyObject* {
+    return session.recompute(recompute_dict);
   });
 }
 
@@ -202,28 +203,22 @@ PyObject* choice_dict(const Choice& choice) {
 PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:choices", "choices", path, nullptr)) return nullptr;
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, false);
-    if (!hold.held()) return raise_busy();
-    std::optional<std::vector<Choice>> choices = hold.session().choices(path);
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    std::optional<std::vector<Choice>> choices = session.choices(path);
     if (!choices) Py_RETURN_NONE;
     return new_list(*choices, choice_dict);
   });
 }
 
 PyObject* session_instance_xml(PyObject* self, PyObject*) {
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, false);
-    if (!hold.held()) return raise_busy();
-    return new_str(hold.session().instance_xml());
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    return new_str(session.instance_xml());
   });
 }
 
 PyObject* session_repr(PyObject* self) {
-  return guarded([&]() -> PyObject* {
-    Hold hold(self, false);
-    if (!hold.held()) return raise_busy();
-    std::size_t bytes = hold.session().instance_xml().size();
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    std::size_t bytes = session.instance_xml().size();
     return new_str("<tolvar.Session " + std::to_string(bytes) + " bytes>");
   });
 }
