@@ -1,6 +1,7 @@
 // The lenient XML reader: one forward scan with an explicit stack of open
-// elements. Declarations, comments and the like are never parsed; their "<"
-// is skipped and their text falls through as ignored text.
+// elements. Comments and processing instructions are skipped whole and CDATA
+// sections read as text; other declarations are never parsed: their "<" is
+// skipped and their text falls through as ignored text.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -99,9 +100,11 @@ std::string_view decode_entities(std::string_view text, std::string& scratch) {
 
 // Offset of the ">" that ends a tag, looking from `from` and skipping quoted
 // stretches (a quote runs to the next occurrence of the same character).
+// Every byte is looked at once: a ">" is searched for again only when a
+// quoted stretch ran past the last one found.
 std::size_t find_tag_end(std::string_view text, std::size_t from) {
+  std::size_t close = text.find('>', from);
   for (;;) {
-    const std::size_t close = text.find('>', from);
     if (close == kNotFound) return kNotFound;
     const std::size_t quote = first_quote(text.substr(from, close - from));
     if (quote == kNotFound) return close;
@@ -109,7 +112,44 @@ std::size_t find_tag_end(std::string_view text, std::size_t from) {
     const std::size_t end = text.find(text[open], open + 1);
     if (end == kNotFound) return kNotFound;
     from = end + 1;
+    if (close < from) close = text.find('>', from);
   }
+}
+
+// Markup read whole: its content never opens or closes an element.
+struct Markup {
+  std::string_view opener;
+  std::string_view closer;
+  bool is_text;  // a CDATA section's content is the element's text, unescaped
+};
+constexpr Markup kMarkups[] = {
+    {"<!--", "-->", false},
+    {"<![CDATA[", "]]>", true},
+    {"<?", "?>", false},
+};
+
+// The comment, CDATA section or processing instruction starting at pos.
+const Markup* markup_at(std::string_view text, std::size_t pos) {
+  const std::string_view rest = text.substr(pos);
+  for (const Markup& markup : kMarkups) {
+    if (rest.starts_with(markup.opener)) return &markup;
+  }
+  return nullptr;
+}
+
+// The content of markup starting at pos, and the offset just past it. Markup
+// that is never closed runs to the end of the text, so the elements still
+// open are reported as unclosed rather than read out of a comment.
+struct MarkupSpan {
+  std::string_view content;
+  std::size_t end;
+};
+
+MarkupSpan markup_span(std::string_view text, std::size_t pos, const Markup& markup) {
+  const std::size_t start = pos + markup.opener.size();
+  const std::size_t close = text.find(markup.closer, start);
+  if (close == kNotFound) return {text.substr(start), text.size()};
+  return {text.substr(start, close - start), close + markup.closer.size()};
 }
 
 std::size_t count_byte(std::string_view text, char byte) {
@@ -133,8 +173,15 @@ class XmlReader {
   Status read() {
     std::size_t pos = 0;
     while ((pos = text_.find('<', pos)) != kNotFound) {
+      // Outside an element's first text run a CDATA section is discarded
+      // like any other text.
+      if (const Markup* markup = markup_at(text_, pos)) {
+        pos = markup_span(text_, pos, *markup).end;
+        continue;
+      }
       const std::size_t next = pos + 1;
-      if (next < text_.size() && (text_[next] == '?' || text_[next] == '!')) {
+      // Document types and other declarations.
+      if (next < text_.size() && text_[next] == '!') {
         pos = next;
         continue;
       }
@@ -220,13 +267,33 @@ class XmlReader {
   }
 
   // Only the first run after the start tag counts, and only when it holds
-  // something besides white space; it is kept untrimmed.
+  // something besides white space; it is kept untrimmed. Comments and
+  // processing instructions inside the run are left out and CDATA sections
+  // taken in as they stand, so "5<!-- note -->0" reads as "50". Returns the
+  // offset of the tag that ends the run.
   std::size_t capture_text(NodeId element, std::size_t from) {
-    std::size_t end = text_.find('<', from);
-    if (end == kNotFound) end = text_.size();
+    std::size_t end = next_open(from);
     const std::string_view run = text_.substr(from, end - from);
-    if (!is_blank(run)) document_.set_text(element, decode_entities(run, scratch_));
+    const Markup* markup = end < text_.size() ? markup_at(text_, end) : nullptr;
+    if (markup == nullptr) {
+      if (!is_blank(run)) document_.set_text(element, decode_entities(run, scratch_));
+      return end;
+    }
+    joined_.assign(decode_entities(run, scratch_));
+    do {
+      const MarkupSpan span = markup_span(text_, end, *markup);
+      if (markup->is_text) joined_ += span.content;
+      end = next_open(span.end);
+      joined_ += decode_entities(text_.substr(span.end, end - span.end), scratch_);
+      markup = end < text_.size() ? markup_at(text_, end) : nullptr;
+    } while (markup != nullptr);
+    if (!is_blank(joined_)) document_.set_text(element, joined_);
     return end;
+  }
+
+  // The next "<" from `from`, or the end of the text.
+  std::size_t next_open(std::size_t from) const {
+    return std::min(text_.find('<', from), text_.size());
   }
 
   std::string_view text_;
@@ -234,6 +301,7 @@ class XmlReader {
   std::vector<NodeId> open_;
   std::vector<PendingAttribute> attributes_;  // of the tag being read
   std::string scratch_;  // a decoded text on its way into the document
+  std::string joined_;   // a text run pieced together around comments and CDATA
 };
 
 }  // namespace

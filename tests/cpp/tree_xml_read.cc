@@ -37,6 +37,11 @@ struct ParseCase {
   std::string_view tree;
 };
 
+struct FailureCase {
+  std::string_view xml;
+  std::string_view message;
+};
+
 TEST(ParseXml, BuildsTheTreeLeniently) {
   const ParseCase cases[] = {
       {"<?xml version='1.0'?><data><a>1</a></data>", "data(a{1})"},
@@ -49,7 +54,7 @@ TEST(ParseXml, BuildsTheTreeLeniently) {
       {"<a>\xE3\x80\x80\xC2\xA0</a>", "a"},        // Unicode white space only
       {"<a>\xE2\x80\x8B</a>", "a{\xE2\x80\x8B}"},  // zero width space is not white space
       {"<a><!-- note --></a>", "a"},
-      {"<a><!-- note -->late</a>", "a"},
+      {"<a><!-- note -->late</a>", "a{late}"},
       {"<!DOCTYPE a><a>t</a>trailing", "a{t}"},
       {"<a x=1 y=\"2\"/>", "a"},
       {"<a x=\"1\"y='2'/>", "a[x=1,y=2]"},
@@ -73,15 +78,10 @@ TEST(ParseXml, BuildsTheTreeLeniently) {
   }
 }
 
-struct FailureCase {
-  std::string_view xml;
-  std::string_view message;
-};
-
 TEST(ParseXml, StopsAtTheFirstFault) {
   const FailureCase cases[] = {
       {"<a></b>", "closing </b> does not match open <a>"},
-      {"<a><!-- <b> --></a>", "closing </a> does not match open <b>"},
+      {"<a><b></a>", "closing </a> does not match open <b>"},
       {"<x:a></ y:b >", "closing </b> does not match open <a>"},
       {"</a>", "closing tag without opening"},
       {"<a/></a>", "closing tag without opening"},
@@ -96,6 +96,55 @@ TEST(ParseXml, StopsAtTheFirstFault) {
       {"<a t='>", "unterminated tag"},
       {"<a/>  <", "unterminated tag"},
       {"<a></a", "unterminated tag"},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.xml);
+    Result<XmlDocument> parsed = parse_xml(c.xml);
+    ASSERT_FALSE(parsed.ok());
+    EXPECT_EQ(parsed.error(), c.message);
+  }
+}
+
+// Comments and processing instructions are skipped whole, CDATA is text; the
+// pieces of text between them join into the element's one run, while text
+// after a child element is still dropped.
+TEST(ParseXml, ReadsCommentsInstructionsAndCdataWhole) {
+  const ParseCase cases[] = {
+      {"<a><!-- note -->5</a>", "a{5}"},
+      {"<a><![CDATA[5]]></a>", "a{5}"},
+      {"<r><!-- <x/> --><x/><![CDATA[<x/>]]></r>", "r(x)"},
+      {"<model><!-- <bind nodeset=\"/data/b\" required=\"true()\"/> -->"
+       "<bind nodeset=\"/data/a\"/></model>",
+       "model(bind[nodeset=/data/a])"},
+      {"<label>See <!-- <output value=\"/d/x\"/> -->above</label>", "label{See above}"},
+      {"<a>1<!-- x -->2<?pi y?>3<![CDATA[<4>]]>5</a>", "a{123<4>5}"},
+      {"<a>&lt;<![CDATA[&amp;]]>&gt;</a>", "a{<&amp;>}"},
+      {"<a>&am<!-- -->p;</a>", "a{&amp;}"},  // a reference is never joined across
+      {"<a><![CDATA[]]]]><![CDATA[>]]></a>", "a{]]>}"},
+      {"<a> <!-- x --> <![CDATA[ ]]> </a>", "a"},
+      {"<a><!----><!-- a -- b > c -->t</a>", "a{t}"},
+      {"<a><?pi <b> ?>t</a>", "a{t}"},
+      {"<a>x<!-- c --><b/>y</a>", "a{x}(b)"},
+      {"<a>x<b/><!-- c -->y<![CDATA[z]]></a>", "a{x}(b)"},
+      {"<?xml version='1.0'?><!-- <x> --><a/><!-- <y> -->", "a"},
+  };
+  for (const ParseCase& c : cases) {
+    SCOPED_TRACE(c.xml);
+    Result<XmlDocument> parsed = parse_xml(c.xml);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    EXPECT_EQ(sketch(parsed.value(), parsed.value().root), c.tree);
+  }
+}
+
+// Markup that never closes swallows the rest of the text, so what is open
+// is reported rather than read out of the comment.
+TEST(ParseXml, UnclosedMarkupRunsToTheEnd) {
+  const FailureCase cases[] = {
+      {"<a><!-- </a>", "unclosed elements"},
+      {"<a><![CDATA[</a>", "unclosed elements"},
+      {"<a><?pi </a>", "unclosed elements"},
+      {"<!-- <a/>", "no root element"},
+      {"<a/><!-- <b/> --><b/>", "more than one root element"},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.xml);

@@ -34,3 +34,51 @@ def test_a_fifty_megabyte_instance_is_read():
     row = "<r><q>1</q><s>some text here</s></r>"
     text = "<data>" + row * (50_000_000 // len(row)) + "</data>"
     assert tolvar.eval_expression("count(/data/r)", text) == str(50_000_000 // len(row))
+
+
+# ---- comments, processing instructions and CDATA --------------------------
+
+@pytest.mark.parametrize("expression, xml, value", [
+    ("count(/r/x)", "<r><!-- <x/> --><x/><![CDATA[<x/>]]></r>", "1"),
+    ("/a", "<a><!-- note -->5</a>", "5"),
+    ("/a", "<a><![CDATA[5]]></a>", "5"),
+    ("/a", "<a><![CDATA[<b>&amp;</b>]]></a>", "<b>&amp;</b>"),
+    ("/a * 2", "<a>2<?pi ignored?>1</a>", "42"),
+    ("count(/r/*)", "<?xml version='1.0'?><!-- <x> --><r><y/></r><!-- </r> -->", "1"),
+])
+def test_markup_inside_comments_and_cdata_is_never_read_as_elements(expression, xml, value):
+    assert tolvar.eval_expression(expression, xml) == value
+
+
+COMMENTED_OUT_BIND = (
+    "<h><model><instance><data><a/><b/></data></instance>"
+    "<bind nodeset='/data/a' type='string'/>"
+    "<!-- <bind nodeset=\"/data/b\" required=\"true()\" relevant=\"//b\"/> -->"
+    "</model></h>"
+)
+
+
+@pytest.mark.parametrize("run", [
+    lambda: tolvar.check_form(COMMENTED_OUT_BIND),
+    lambda: tolvar.submission_findings(COMMENTED_OUT_BIND, "<data><a>1</a><b/></data>"),
+    lambda: tolvar.Session(COMMENTED_OUT_BIND).recompute()["missing"],
+])
+def test_a_bind_commented_out_of_a_form_is_not_applied(run):
+    assert not run()
+
+
+def test_a_cdata_answer_is_written_back_escaped():
+    session = tolvar.Session(COMMENTED_OUT_BIND, "<data><a><![CDATA[x < y & z]]></a><b/></data>")
+    assert session.get("/data/a") == "x < y & z"
+    assert "<a>x &lt; y &amp; z</a>" in session.instance_xml()
+
+
+@pytest.mark.parametrize("name", [
+    "enketo__XSS-test.xml",
+    "commcare-core__test_display_conditions_regression.xml",
+    "enketo-legacy__eIMCI_by_D_Tree_FIXEDBINDSABS.xml",
+])
+def test_real_forms_with_tags_inside_comments_load(corpus, name):
+    form = str(corpus / "forms" / name)
+    assert isinstance(tolvar.check_form(form), list)
+    assert tolvar.Session(form).recompute()["relevant"]
