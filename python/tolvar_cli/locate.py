@@ -1,8 +1,9 @@
 """Line numbers of binds in a form's text, so a finding can point at its source.
 
 Best effort by design: a light scan of the text rather than a second XML
-parse. Like the engine's reader, it looks into comments and CDATA, so the
-binds found are the binds the checker saw.
+parse. Like the engine's reader, it passes over comments, processing
+instructions and CDATA sections whole (to the end of the text when one is
+never closed), so the binds found are the binds the checker saw.
 """
 from __future__ import annotations
 
@@ -10,7 +11,9 @@ import bisect
 import html
 import re
 
-_BIND = re.compile(r"<(?:[\w.-]+:)?bind\b((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>")
+# Markup read whole comes first, so a bind inside it matches as part of it.
+_BIND = re.compile(r"(?s)<!--.*?(?:-->|\Z)|<!\[CDATA\[.*?(?:\]\]>|\Z)|<\?.*?(?:\?>|\Z)"
+                   r"|<(?:[\w.-]+:)?bind\b((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>")
 _ATTRIBUTE = re.compile(r"(?:[\w.-]+:)?([\w.-]+)\s*=\s*(?:\"([^\"]*)\"|'([^']*)')")
 
 
@@ -23,7 +26,8 @@ class BindLines:
         # with the tag's own offset under "".
         self._binds: dict[str, list[dict[str, int]]] = {}
         for match in _BIND.finditer(text):
-            self._add_bind(match)
+            if match.group(1) is not None:
+                self._add_bind(match)
 
     def bind_line(self, target: str) -> int | None:
         binds = self._binds.get(target)

@@ -56,6 +56,11 @@ def test_json_is_one_document_of_the_findings_exactly_as_the_module_returns_them
     ("<xf:bind nodeset=' ' ref='/data/a'\n calculate='last()'/>", "calculate", 4),
     # A ">" inside an attribute value does not end the tag.
     ('<bind nodeset="/data/a" constraint=". &gt; 1 or . > 2"\n relevant="//b"/>', "relevant", 4),
+    # A bind commented out, or quoted in CDATA, is not the one the checker saw.
+    ('<!-- <bind nodeset="/data/a" relevant="//b"/> -->\n<bind nodeset="/data/a" relevant="//b"/>',
+     "relevant", 4),
+    ('<a><![CDATA[<bind nodeset="/data/a" relevant="//b"/>]]></a>\n<bind nodeset="/data/a"\n relevant="//b"/>',
+     "relevant", 5),
 ])
 def test_github_annotations_point_at_the_line_of_the_rule(tmp_path, binds, rule, line):
     form = tmp_path / "form.xml"
