@@ -33,11 +33,20 @@ def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
 def _unseen(files: Iterator[Path] | list[Path], seen: set[Path]) -> list[Path]:
     fresh = []
     for file in files:
-        key = file.resolve()
+        key = _identity(file)
         if key not in seen:
             seen.add(key)
             fresh.append(file)
     return fresh
+
+
+def _identity(file: Path) -> Path:
+    try:
+        return file.resolve()
+    except (OSError, RuntimeError):
+        # Symbolic links that lead round in a loop (RuntimeError before
+        # Python 3.13) resolve to nothing; reading the file reports them.
+        return file.absolute()
 
 
 def _search(directory: Path, suffixes: tuple[str, ...]) -> Iterator[Path]:

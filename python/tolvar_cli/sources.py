@@ -2,6 +2,9 @@
 from __future__ import annotations
 
 import dataclasses
+import errno
+import os
+import stat
 from pathlib import Path
 
 from tolvar_cli import xlsform
@@ -13,11 +16,16 @@ from tolvar_cli.errors import InputError
 _WHITE_SPACE = ("\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007"
                 "\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
 
-_READ_FAILURES = (
-    (FileNotFoundError, "no such file or directory"),
-    (IsADirectoryError, "is a directory"),
-    (PermissionError, "permission denied"),
-)
+# The engine's limit: names and texts keep 32-bit lengths.
+_MAX_BYTES = 2**32 - 1
+_TOO_LARGE = "larger than 4 GiB, which tolvar refuses"
+
+_READ_FAILURES = {
+    errno.ENOENT: "no such file or directory",
+    errno.EACCES: "permission denied",
+    errno.EPERM: "permission denied",
+    errno.ELOOP: "symbolic links that lead round in a loop, so nothing to read",
+}
 
 
 @dataclasses.dataclass(frozen=True)
@@ -42,15 +50,38 @@ def read_submission(path: Path) -> str:
 
 def _read_bytes(path: Path) -> bytes:
     try:
-        return path.read_bytes()
+        return _read_regular_file(path)
     except OSError as error:
         raise InputError(path, _read_failure(error)) from None
 
 
+def _read_regular_file(path: Path) -> bytes:
+    # Only a regular file has an end to read to: a FIFO blocks until a writer
+    # comes, a device such as /dev/zero never ends. The type is checked before
+    # opening and again on what was opened; O_NONBLOCK keeps the open from
+    # waiting should the path have become a FIFO in between.
+    _check_regular(path, path.stat())
+    descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+    with os.fdopen(descriptor, "rb") as file:
+        _check_regular(path, os.fstat(descriptor))
+        data = file.read(_MAX_BYTES + 1)
+    if len(data) > _MAX_BYTES:  # it grew while being read
+        raise InputError(path, _TOO_LARGE)
+    return data
+
+
+def _check_regular(path: Path, status: os.stat_result) -> None:
+    if stat.S_ISDIR(status.st_mode):
+        raise InputError(path, "is a directory")
+    if not stat.S_ISREG(status.st_mode):
+        raise InputError(path, "not a regular file (a pipe, a device or a socket), so not read")
+    if status.st_size > _MAX_BYTES:
+        raise InputError(path, _TOO_LARGE)
+
+
 def _read_failure(error: OSError) -> str:
-    for kind, phrase in _READ_FAILURES:
-        if isinstance(error, kind):
-            return phrase
+    if error.errno in _READ_FAILURES:
+        return _READ_FAILURES[error.errno]
     return f"could not be read ({error.strerror or error})"
 
 

@@ -1,12 +1,18 @@
 #include "rules/source.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
-#include <memory>
+#include <string>
 #include <utility>
 
 #include "base/unicode.h"
+#include "tree/document.h"
 
 namespace tolvar {
 namespace {
@@ -17,24 +23,64 @@ Failure unreadable(std::string_view name, std::string_view path, std::string_vie
   return fail(std::move(message));
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+// Only a regular file has an end to read to: a FIFO blocks until a writer
+// comes, a device such as /dev/zero never ends. A directory keeps the
+// system's own words.
+Status check_regular(const struct stat& info) {
+  if (S_ISREG(info.st_mode)) return Done{};
+  return fail(S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
 };
 
-// The whole file, or the operating system's reason for not reading it.
-Result<std::string> read_file(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return fail(std::strerror(errno));
+// Reads to the end, or one byte past kMaxDocumentBytes, whichever comes first.
+Result<std::string> read_to_end(int fd, std::size_t expected) {
   std::string content;
+  content.reserve(std::min(expected, kMaxDocumentBytes) + 1);
   char buffer[1 << 16];
-  for (;;) {
-    std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-    content.append(buffer, got);
-    if (got < sizeof buffer) break;
+  while (content.size() <= kMaxDocumentBytes) {
+    const std::size_t wanted = std::min(sizeof buffer, kMaxDocumentBytes + 1 - content.size());
+    const ssize_t got = ::read(fd, buffer, wanted);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return fail(std::strerror(errno));
+    }
+    content.append(buffer, static_cast<std::size_t>(got));
   }
-  // fopen succeeds on a directory; the read is where it fails.
-  if (std::ferror(file.get())) return fail(std::strerror(errno));
+  if (content.size() > kMaxDocumentBytes) return fail(std::string(kDocumentTooLarge));
   return content;
+}
+
+// The whole file, or the reason for not reading it. The type is checked
+// before opening, and again on what was opened: O_NONBLOCK keeps the open
+// from waiting should the path have become a FIFO in between.
+Result<std::string> read_file(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return fail(std::strerror(errno));
+  Status regular = check_regular(info);
+  if (!regular.ok()) return regular.failure();
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return fail(std::strerror(errno));
+  if (::fstat(file.get(), &info) != 0) return fail(std::strerror(errno));
+  regular = check_regular(info);
+  if (!regular.ok()) return regular.failure();
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxDocumentBytes) {
+    return fail(std::string(kDocumentTooLarge));
+  }
+  return read_to_end(file.get(), static_cast<std::size_t>(info.st_size));
 }
 
 }  // namespace
@@ -50,7 +96,6 @@ Result<Source> read_source(std::string_view argument, std::string_view name) {
   if (path.find('\0') != std::string::npos) {
     return unreadable(name, argument, "file name contained an unexpected NUL byte");
   }
-  errno = 0;
   Result<std::string> content = read_file(path);
   if (!content.ok()) return unreadable(name, argument, content.error());
   if (!is_valid_utf8(content.value())) {

@@ -29,7 +29,9 @@ class Source {
 
 // The argument itself when it starts with "<" after White_Space, otherwise
 // the content of the UTF-8 file it names. Fails with
-// "{name}: could not read '{path}': {reason}".
+// "{name}: could not read '{path}': {reason}"; anything but a regular file
+// (a FIFO, a device, a socket) is refused unopened as "not a regular file",
+// and a file longer than a document may be as too large.
 Result<Source> read_source(std::string_view argument, std::string_view name);
 
 // True when the argument is XML text rather than a path.

@@ -187,9 +187,15 @@ class XmlDocument {
   std::size_t ranked_by_id_ = 0;
 };
 
+// Names and texts keep 32-bit lengths, so no document is longer than this.
+inline constexpr std::size_t kMaxDocumentBytes = std::numeric_limits<std::uint32_t>::max();
+inline constexpr std::string_view kDocumentTooLarge =
+    "the document is larger than 4 GiB — tolvar refuses it";
+
 // Parses UTF-8 XML text leniently. Fails with one of: "unterminated tag",
 // "closing tag without opening", "closing </x> does not match open <y>",
-// "more than one root element", "unclosed elements", "no root element".
+// "more than one root element", "unclosed elements", "no root element", or
+// kDocumentTooLarge.
 Result<XmlDocument> parse_xml(std::string_view text);
 
 // The document as "<?xml version='1.0' ?>" followed by the tree on one line.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -307,11 +306,9 @@ class XmlReader {
 }  // namespace
 
 Result<XmlDocument> parse_xml(std::string_view text) {
-  // Names and texts keep 32-bit lengths; and as every node takes at least
-  // four bytes of text, the node count stays far below what links can name.
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
-    return fail("the document is larger than 4 GiB — tolvar refuses it");
-  }
+  // As every node takes at least four bytes of text, the node count stays
+  // far below what links can name.
+  if (text.size() > kMaxDocumentBytes) return fail(std::string(kDocumentTooLarge));
   XmlReader reader(text);
   Status status = reader.read();
   if (!status.ok()) return status.failure();

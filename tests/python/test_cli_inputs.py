@@ -1,4 +1,5 @@
 """`tolvar eval`, XLSForm input and the command line itself, run as the installed console script."""
+import os
 import pathlib
 import subprocess
 import sys
@@ -130,3 +131,49 @@ def test_a_workbook_pyxform_cannot_convert_is_a_one_line_error(xlsform):
     assert result.returncode == 2
     assert result.stderr.startswith("tolvar: bad.xlsx: the XLSForm could not be converted: ")
     assert len(result.stderr.splitlines()) == 1
+
+
+@pytest.fixture
+def odd_inputs(tmp_path):
+    """A good form and submission beside paths that are no files to read."""
+    (tmp_path / "form.xml").write_text(
+        "<h><model><instance><data id='f'><a/></data></instance>"
+        "<bind nodeset='/data/a' required='true()'/></model></h>")
+    (tmp_path / "s.xml").write_text("<data id='f'><a>1</a></data>")
+    os.mkfifo(tmp_path / "fifo.xml")  # no writer ever comes
+    (tmp_path / "loop.xml").symlink_to("loop.xml")
+    (tmp_path / "folder").mkdir()
+    (tmp_path / "folder" / "s.xml").write_text("<data id='f'><a>1</a></data>")
+    os.mkfifo(tmp_path / "folder" / "fifo.xml")
+    (tmp_path / "folder" / "loop.xml").symlink_to("../folder/loop.xml")
+    return tmp_path
+
+
+FIFO = "not a regular file (a pipe, a device or a socket), so not read"
+LOOP = "symbolic links that lead round in a loop, so nothing to read"
+
+
+@pytest.mark.parametrize("arguments, refused, still_read", [
+    (("check", "fifo.xml", "form.xml"), [f"fifo.xml: {FIFO}"], "form.xml: travels"),
+    (("check", "/dev/zero", "form.xml"), [f"/dev/zero: {FIFO}"], "form.xml: travels"),
+    (("check", "loop.xml", "form.xml"), [f"loop.xml: {LOOP}"], "form.xml: travels"),
+    (("check", "folder", "form.xml"), [f"folder/fifo.xml: {FIFO}", f"folder/loop.xml: {LOOP}"],
+     "form.xml: travels"),
+    (("judge", "form.xml", "fifo.xml", "loop.xml", "s.xml"), [f"fifo.xml: {FIFO}", f"loop.xml: {LOOP}"],
+     "s.xml: no findings"),
+    (("judge", "form.xml", "folder"), [f"folder/fifo.xml: {FIFO}", f"folder/loop.xml: {LOOP}"],
+     "folder/s.xml: no findings"),
+    (("judge", "fifo.xml", "s.xml"), [f"fifo.xml: {FIFO}"], ""),
+    (("judge", "loop.xml", "s.xml"), [f"loop.xml: {LOOP}"], ""),
+    (("eval", "1", "fifo.xml"), [f"fifo.xml: {FIFO}"], ""),
+    (("eval", "1", "/dev/zero"), [f"/dev/zero: {FIFO}"], ""),
+    (("eval", "1", "loop.xml"), [f"loop.xml: {LOOP}"], ""),
+])
+def test_paths_that_are_no_files_are_one_line_errors_and_the_rest_is_read(
+        odd_inputs, arguments, refused, still_read):
+    result = subprocess.run([TOLVAR, *arguments], capture_output=True, text=True, cwd=odd_inputs,
+                            timeout=60)
+    assert result.returncode == 2
+    assert [line for line in result.stderr.splitlines() if not line.startswith("judged ")] == [
+        f"tolvar: {line}" for line in refused]
+    assert still_read in result.stdout

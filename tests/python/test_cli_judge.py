@@ -179,29 +179,36 @@ def test_progress_bar_on_a_terminal_for_a_long_batch(batch):
     assert shown.endswith(b"\r\x1b[Kjudged 60 submissions: 60 clean, 0 with findings\r\n")
 
 
+# The console script's own code, with the engine's judge wrapped so that a
+# real SIGINT arrives as the last submission is judged: the interrupt lands
+# at a known point.
+INTERRUPT_AT_THE_LAST = """
+import os, signal, sys, tolvar
+from tolvar_cli.__main__ import main
+judge = tolvar.submission_findings
+last = open(sys.argv[-1], encoding="utf-8").read()
+def interrupted_at_the_last(form, submission, *clock):
+    if submission == last:
+        os.kill(os.getpid(), signal.SIGINT)
+    return judge(form, submission, *clock)
+tolvar.submission_findings = interrupted_at_the_last
+sys.exit(main(sys.argv[1:]))
+"""
+
+
 def test_interrupt_reports_what_was_judged_and_exits_130(batch):
-    # The second "submission" is a pipe: reading it waits until the test has
-    # seen the first one judged, so the interrupt lands at a known point.
-    fifo = batch / "waiting.xml"
-    os.mkfifo(fifo)
     # A shell without job control starts background jobs with SIGINT ignored,
     # and the command would inherit that: give it the default back.
     restore_interrupt = lambda: signal.signal(signal.SIGINT, signal.SIG_DFL)  # noqa: E731
-    with subprocess.Popen([TOLVAR, "judge", "form.xml", "export/uuid-2", str(fifo)], cwd=batch,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                          preexec_fn=restore_interrupt) as process:
-        writer = os.open(fifo, os.O_WRONLY)  # returns once the command opens it to read
-        process.send_signal(signal.SIGINT)
-        try:
-            stdout, stderr = process.communicate(timeout=30)
-        finally:
-            process.kill()
-            os.close(writer)
-    assert process.returncode == 130
-    assert stdout == ("export/uuid-2/submission.xml: 1 finding\n"
-                      "  required       /data/age: required, and unanswered\n"
-                      "judged 1 submission: 0 clean, 1 with findings (1 required)\n")
-    assert stderr == "tolvar: interrupted after 1 of 2 submissions\n"
+    result = subprocess.run(
+        [sys.executable, "-c", INTERRUPT_AT_THE_LAST, "judge", "form.xml", "export/uuid-2",
+         "export/uuid-1/submission.xml"], cwd=batch, capture_output=True, text=True, timeout=60,
+        preexec_fn=restore_interrupt)
+    assert result.returncode == 130
+    assert result.stdout == ("export/uuid-2/submission.xml: 1 finding\n"
+                             "  required       /data/age: required, and unanswered\n"
+                             "judged 1 submission: 0 clean, 1 with findings (1 required)\n")
+    assert result.stderr == "tolvar: interrupted after 1 of 2 submissions\n"
 
 
 def test_bundled_example_shows_findings_of_every_kind():

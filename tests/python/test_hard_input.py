@@ -1,3 +1,7 @@
+import os
+import subprocess
+import sys
+
 import pytest
 
 import tolvar
@@ -82,3 +86,37 @@ def test_real_forms_with_tags_inside_comments_load(corpus, name):
     form = str(corpus / "forms" / name)
     assert isinstance(tolvar.check_form(form), list)
     assert tolvar.Session(form).recompute()["relevant"]
+
+
+# ---- paths that are not regular files ---------------------------------------
+
+def _refusal(call, path):
+    """What the call raises for the path, run apart so that a hang fails the test."""
+    program = (f"import tolvar\ntry:\n    ({call})({str(path)!r})\n"
+               "except ValueError as error:\n    print(error)\n")
+    result = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
+                            timeout=60)
+    return result.stdout.strip()
+
+
+@pytest.fixture
+def odd_paths(tmp_path):
+    os.mkfifo(tmp_path / "fifo.xml")  # no writer ever comes
+    (tmp_path / "loop.xml").symlink_to("loop.xml")
+    return tmp_path
+
+
+@pytest.mark.parametrize("name, reason", [
+    ("fifo.xml", "not a regular file"),
+    ("/dev/zero", "not a regular file"),
+    ("loop.xml", "Too many levels of symbolic links"),
+])
+@pytest.mark.parametrize("call, argument", [
+    ("tolvar.check_form", "form"),
+    ("tolvar.Session", "form"),
+    ("lambda path: tolvar.eval_expression('1', path)", "submission"),
+    ("lambda path: tolvar.submission_findings('<h><model/></h>', path)", "submission"),
+])
+def test_paths_that_are_not_regular_files_are_refused_unread(odd_paths, name, reason, call, argument):
+    path = odd_paths / name
+    assert _refusal(call, path) == f"{argument}: could not read '{path}': {reason}"
