@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -255,7 +256,8 @@ Result<Value> fn_normalize_space(const Call& call) {
 }
 
 // Characters found in `from` become the character at the same index of `to`
-// (the first occurrence decides), or go when `to` is shorter.
+// (the first occurrence decides), or go when `to` is shorter. One lookup per
+// character of the text, so the cost is linear in both texts.
 Result<Value> fn_translate(const Call& call) {
   Result<std::string> text = call.string(0);
   if (!text.ok()) return text.failure();
@@ -265,18 +267,23 @@ Result<Value> fn_translate(const Call& call) {
   if (!to_text.ok()) return to_text.failure();
   const std::vector<char32_t> from = decode_all(from_text.value());
   const std::vector<char32_t> to = decode_all(to_text.value());
+  constexpr char32_t kDropped = 0xFFFFFFFF;  // no scalar value
+  std::unordered_map<char32_t, char32_t> replacement;
+  replacement.reserve(from.size());
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    replacement.try_emplace(from[i], i < to.size() ? to[i] : kDropped);
+  }
   const std::string_view source = text.value();
   std::string out;
   out.reserve(source.size());
   for (std::size_t pos = 0; pos < source.size();) {
     const char32_t c = decode_utf8(source, pos);
-    const auto found = std::find(from.begin(), from.end(), c);
-    if (found == from.end()) {
+    const auto found = replacement.find(c);
+    if (found == replacement.end()) {
       append_utf8(out, c);
-      continue;
+    } else if (found->second != kDropped) {
+      append_utf8(out, found->second);
     }
-    const std::size_t index = static_cast<std::size_t>(found - from.begin());
-    if (index < to.size()) append_utf8(out, to[index]);
   }
   return Value{std::move(out)};
 }

@@ -139,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
         CallCase{"translate('aaa', 'aa', 'xy')", "'xxx'"},
         CallCase{"translate(u, '\xC3\xA9', 'e')", "'ete'"},
         CallCase{"translate('--a--', '-', '')", "'a'"},
+        CallCase{"translate('abca', 'cbaab', 'xyz')", "'zyxz'"},
+        CallCase{"translate('abc', 'cbaa', 'xy')", "'yx'"},
         CallCase{"coalesce('a', nosuch())", "'a'"}, CallCase{"coalesce('', 2)", "'2'"},
         CallCase{"coalesce(/data/none, rep/x)", "'1'"}, CallCase{"coalesce('', '')", "''"},
         CallCase{"join(', ', rep/x)", "'1, 2, 3'"}, CallCase{"join('-', 5)", "'5'"},
