@@ -20,7 +20,6 @@ int predicate_nesting(const Expr& expr) {
   for (const Step& step : expr.steps) deepest = std::max(deepest, deepest_predicate(step.predicates));
   for (const Expr& arg : expr.args) deepest = std::max(deepest, predicate_nesting(arg));
   if (expr.lhs) deepest = std::max(deepest, predicate_nesting(*expr.lhs));
-  if (expr.rhs) deepest = std::max(deepest, predicate_nesting(*expr.rhs));
   return deepest;
 }
 

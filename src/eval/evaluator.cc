@@ -72,23 +72,33 @@ Result<Value> eval_filter(const Expr& expr, const EvalContext& context) {
   return Value{std::move(nodes)};
 }
 
+// Operands are checked in order, as ((a | b) | c) would be. The ids are put
+// in document order once they have doubled since the last time, so that a
+// long union costs no more than sorting everything once or twice.
 Result<Value> eval_union(const Expr& expr, const EvalContext& context) {
-  Result<Value> lhs = evaluate(*expr.lhs, context);
-  if (!lhs.ok()) return lhs;
-  NodeSet* left = std::get_if<NodeSet>(&lhs.value());
-  if (left == nullptr) return type_failure("union needs a node-set, got ", lhs.value());
-  Result<Value> rhs = evaluate(*expr.rhs, context);
-  if (!rhs.ok()) return rhs;
-  const NodeSet* right = std::get_if<NodeSet>(&rhs.value());
-  if (right == nullptr) return type_failure("union needs a node-set, got ", rhs.value());
-  const XmlDocument& document = document_of(*left, context.document);
-  // Ids of two documents cannot share one list.
-  if (&document != &document_of(*right, context.document)) {
-    return fail("union needs nodes of one document, got nodes of two different instances");
+  Result<Value> first = evaluate(expr.args.front(), context);
+  if (!first.ok()) return first;
+  NodeSet* all = std::get_if<NodeSet>(&first.value());
+  if (all == nullptr) return type_failure("union needs a node-set, got ", first.value());
+  const XmlDocument& document = document_of(*all, context.document);
+  std::size_t normalised = 0;
+  for (std::size_t i = 1; i < expr.args.size(); ++i) {
+    Result<Value> next = evaluate(expr.args[i], context);
+    if (!next.ok()) return next;
+    const NodeSet* more = std::get_if<NodeSet>(&next.value());
+    if (more == nullptr) return type_failure("union needs a node-set, got ", next.value());
+    // Ids of two documents cannot share one list.
+    if (&document != &document_of(*more, context.document)) {
+      return fail("union needs nodes of one document, got nodes of two different instances");
+    }
+    all->ids.insert(all->ids.end(), more->ids.begin(), more->ids.end());
+    if (all->ids.size() > 2 * normalised) {
+      normalise(all->ids, document);
+      normalised = all->ids.size();
+    }
   }
-  left->ids.insert(left->ids.end(), right->ids.begin(), right->ids.end());
-  normalise(left->ids, document);
-  return lhs;
+  if (all->ids.size() != normalised) normalise(all->ids, document);
+  return first;
 }
 
 double arithmetic(InfixOp op, double lhs, double rhs) {
@@ -112,38 +122,42 @@ bool order(InfixOp op, double lhs, double rhs) {
   }
 }
 
-// "or" and "and" stop as soon as the left side decides.
-Result<Value> eval_logical(const Expr& expr, const EvalContext& context) {
-  Result<Value> lhs = evaluate(*expr.lhs, context);
-  if (!lhs.ok()) return lhs;
-  const bool left = to_boolean(lhs.value());
-  if (left == (expr.op == InfixOp::Or)) return Value{left};
-  Result<Value> rhs = evaluate(*expr.rhs, context);
-  if (!rhs.ok()) return rhs;
-  return Value{to_boolean(rhs.value())};
-}
-
-Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
-  if (expr.op == InfixOp::Or || expr.op == InfixOp::And) return eval_logical(expr, context);
-  Result<Value> lhs = evaluate(*expr.lhs, context);
-  if (!lhs.ok()) return lhs;
-  Result<Value> rhs = evaluate(*expr.rhs, context);
-  if (!rhs.ok()) return rhs;
-  const XmlDocument& document = context.document;
-  switch (expr.op) {
+Value apply_infix(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocument& document) {
+  switch (op) {
     case InfixOp::Eq:
     case InfixOp::Ne:
-      return Value{compare_equal(expr.op, lhs.value(), rhs.value(), document)};
+      return Value{compare_equal(op, lhs, rhs, document)};
     case InfixOp::Lt:
     case InfixOp::Le:
     case InfixOp::Gt:
     case InfixOp::Ge:
-      return Value{order(expr.op, to_number(lhs.value(), document),
-                         to_number(rhs.value(), document))};
+      return Value{order(op, to_number(lhs, document), to_number(rhs, document))};
     default:
-      return Value{arithmetic(expr.op, to_number(lhs.value(), document),
-                              to_number(rhs.value(), document))};
+      return Value{arithmetic(op, to_number(lhs, document), to_number(rhs, document))};
   }
+}
+
+// A chain folds from the left, as ((a - b) - c) reads. "or" and "and" stop
+// as soon as the left side decides: the operand after them is not evaluated.
+Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
+  Result<Value> value = evaluate(expr.args.front(), context);
+  if (!value.ok()) return value;
+  for (std::size_t i = 0; i < expr.ops.size(); ++i) {
+    const InfixOp op = expr.ops[i];
+    const bool logical = op == InfixOp::Or || op == InfixOp::And;
+    if (logical) {
+      const bool left = to_boolean(value.value());
+      if (left == (op == InfixOp::Or)) {
+        value = Value{left};
+        continue;
+      }
+    }
+    Result<Value> rhs = evaluate(expr.args[i + 1], context);
+    if (!rhs.ok()) return rhs;
+    value = logical ? Value{to_boolean(rhs.value())}
+                    : apply_infix(op, value.value(), rhs.value(), context.document);
+  }
+  return value;
 }
 
 Result<Value> eval_negate(const Expr& expr, const EvalContext& context) {

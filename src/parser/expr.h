@@ -48,7 +48,12 @@ enum class ExprKind { Number, Literal, Variable, Path, Filter, FunctionCall, Inf
 //   Number: number            Literal: text        Variable: text (the name)
 //   Path: absolute, steps     Filter: lhs (primary), predicates, steps
 //   FunctionCall: text (the name as written), args
-//   Infix: op, lhs, rhs       Negate: lhs (operand)  Union: lhs, rhs
+//   Infix: args (two or more operands), ops (one fewer: ops[i] joins the
+//          value of args[0..i] with args[i + 1])
+//   Negate: lhs (operand)     Union: args (two or more operands)
+// A run of operators of one precedence level, "a or b or c" or "a + b - c",
+// is one node however long it is, read left to right as ((a or b) or c): a
+// chain is not nesting, and nothing that walks the tree recurses along it.
 struct Expr {
   ExprKind kind = ExprKind::Number;
   double number = 0;
@@ -57,13 +62,13 @@ struct Expr {
   std::vector<Step> steps;
   std::vector<Expr> predicates;
   std::vector<Expr> args;
-  InfixOp op = InfixOp::Or;
+  std::vector<InfixOp> ops;
   std::unique_ptr<Expr> lhs;
-  std::unique_ptr<Expr> rhs;
 };
 
-// Deepest nesting the parser accepts; deeper input is refused so that the
-// recursive parser and evaluator cannot exhaust the stack.
+// Deepest nesting the parser accepts (parentheses, predicates, arguments,
+// unary minus, operators of different levels); deeper input is refused so
+// that the recursive parser and evaluator cannot exhaust the stack.
 inline constexpr int kMaxExpressionDepth = 256;
 
 // Lexes and parses the whole text. Fails with the lexer's or the parser's

@@ -19,8 +19,8 @@ enum class Place : unsigned char {
 };
 
 // Visits `root` and everything inside it in pre-order and in written order:
-// a call before its arguments, an operator before its left then right
-// operand, a filter's primary, then its predicates, then its steps; each
+// a call before its arguments, an operator chain before its operands from
+// left to right, a filter's primary, then its predicates, then its steps; each
 // location step before its predicates. The visitor has two members:
 //   State expr(const Expr& expr, Place place, const State& state)
 //     returns the state the expression's own parts are visited with;
@@ -71,12 +71,9 @@ void walk_expr(const Expr& root, const State& root_state, Visitor& visitor) {
         stack.push_back({expr.lhs.get(), nullptr, Place::FilterPrimary, inner});
         break;
       case ExprKind::FunctionCall:
-        push_all(expr.args, Place::Operand, inner);
-        break;
       case ExprKind::Infix:
       case ExprKind::Union:
-        stack.push_back({expr.rhs.get(), nullptr, Place::Operand, inner});
-        stack.push_back({expr.lhs.get(), nullptr, Place::Operand, inner});
+        push_all(expr.args, Place::Operand, inner);
         break;
       case ExprKind::Negate:
         stack.push_back({expr.lhs.get(), nullptr, Place::Operand, inner});

@@ -1,11 +1,12 @@
 // Recursive descent over the token list, one cursor, by operator precedence.
 //
 // Every subtree is built together with its depth (the longest chain of
-// lhs/rhs/args/predicates below its root; a leaf has depth 0) so that a tree
+// lhs/args/predicates below its root; a leaf has depth 0) so that a tree
 // deeper than kMaxExpressionDepth is refused as soon as it would form.
 // Together with the limit on bracketed nesting this bounds both the parser's
 // own recursion and that of everything that later walks, evaluates or
-// destroys the tree.
+// destroys the tree. A run of one level's operators is one node with any
+// number of operands, so however long it is it adds a single level.
 //
 // Each parsing function fills `out`, an empty Expr, sets `depth` and returns
 // a Status. Nodes are filled in place, and the few that wrap a finished
@@ -104,34 +105,15 @@ Status check_depth(int depth) {
   return Done{};
 }
 
-// A finished left operand, moved to the heap where its parent will own it.
-struct Operand {
-  std::unique_ptr<Expr> expr;
-  int depth = 0;
-};
-
 // Builders for the nodes that wrap a finished subtree; kept out of line so
 // their temporaries stay out of the recursive frames.
 
-// Moves `expr` into an Operand and leaves `expr` empty for the next operand.
-[[gnu::noinline]] Operand take(Expr& expr, int depth) {
-  Operand operand{std::make_unique<Expr>(std::move(expr)), depth};
-  expr = Expr{};
-  return operand;
-}
-
-// Makes `rhs` the Infix or Union node over lhs and rhs (a Union ignores `op`).
-[[gnu::noinline]] Status join(ExprKind kind, InfixOp op, Operand lhs, Expr& rhs, int& depth) {
-  depth = std::max(lhs.depth, depth) + 1;
-  Status bounded = check_depth(depth);
-  if (!bounded.ok()) return bounded;
+// Makes `out` the first operand of a Union.
+[[gnu::noinline]] void start_union(Expr& out) {
   Expr node;
-  node.kind = kind;
-  node.op = op;
-  node.lhs = std::move(lhs.expr);
-  node.rhs = std::make_unique<Expr>(std::move(rhs));
-  rhs = std::move(node);
-  return Done{};
+  node.kind = ExprKind::Union;
+  node.args.push_back(std::move(out));
+  out = std::move(node);
 }
 
 // Wraps `out` in `times` Negate nodes.
@@ -179,10 +161,13 @@ class Parser {
   }
 
  private:
-  // A left operand and the operator read after it.
-  struct Pending {
-    Operand lhs;
-    const InfixRule* rule;
+  // A run of one level's operators being read: its operands so far, each
+  // followed by its operator (the last one waits for its right operand),
+  // and the depth of the deepest of them.
+  struct OpenChain {
+    Expr node;  // an Infix node with as many ops as args
+    int level = 0;
+    int depth = 0;
   };
 
   const Token* peek(std::size_t ahead = 0) const {
@@ -218,37 +203,57 @@ class Parser {
     return nullptr;
   }
 
-  // An operator chain without recursion: operands whose operator has been
-  // read wait on `pending_` above `base`, each binding tighter than the one
-  // below it; an operator first folds every waiting one of its own level or
-  // tighter, which makes each level left-associative.
+  // Operators without recursion: the chains still open wait on
+  // `open_chains_` above `base`, each of a tighter level than the one below
+  // it. An operator first closes every chain of a tighter level, then joins
+  // the chain of its own level or opens one.
   Status parse_or(Expr& out, int& depth) {
-    const std::size_t base = pending_.size();
+    const std::size_t base = open_chains_.size();
     Status status = parse_unary(out, depth);
     while (status.ok()) {
       const InfixRule* rule = infix_at_cursor();
       if (rule == nullptr) break;
       ++cursor_;
-      status = fold_pending(base, rule->level, out, depth);
+      status = close_chains(base, rule->level + 1, out, depth);
       if (!status.ok()) break;
-      pending_.push_back(Pending{take(out, depth), rule});
+      extend_chain(base, *rule, out, depth);
       status = parse_unary(out, depth);
     }
-    if (status.ok()) status = fold_pending(base, 0, out, depth);
-    pending_.resize(base);
+    if (status.ok()) status = close_chains(base, 0, out, depth);
+    open_chains_.resize(base);
     return status;
   }
 
-  // Joins the waiting operands at min_level or tighter, innermost first,
-  // with `out` as the right operand; `out` becomes the joined tree.
-  Status fold_pending(std::size_t base, int min_level, Expr& out, int& depth) {
-    while (pending_.size() > base && pending_.back().rule->level >= min_level) {
-      Pending waiting = std::move(pending_.back());
-      pending_.pop_back();
-      Status joined = join(ExprKind::Infix, waiting.rule->op, std::move(waiting.lhs), out, depth);
-      if (!joined.ok()) return joined;
+  // Ends the open chains of min_level or tighter, innermost first, each
+  // with `out` as its last operand; `out` becomes the outermost one ended.
+  [[gnu::noinline]] Status close_chains(std::size_t base, int min_level, Expr& out, int& depth) {
+    while (open_chains_.size() > base && open_chains_.back().level >= min_level) {
+      OpenChain& chain = open_chains_.back();
+      depth = std::max(chain.depth, depth) + 1;
+      Status bounded = check_depth(depth);
+      if (!bounded.ok()) return bounded;
+      chain.node.args.push_back(std::move(out));
+      out = std::move(chain.node);
+      open_chains_.pop_back();
     }
     return Done{};
+  }
+
+  // Moves `out`, the operand before the operator just read, into the open
+  // chain of the operator's level, opening one if there is none; `out` is
+  // left empty for the next operand.
+  [[gnu::noinline]] void extend_chain(std::size_t base, const InfixRule& rule, Expr& out,
+                                      int depth) {
+    if (open_chains_.size() == base || open_chains_.back().level != rule.level) {
+      OpenChain& opened = open_chains_.emplace_back();
+      opened.node.kind = ExprKind::Infix;
+      opened.level = rule.level;
+    }
+    OpenChain& chain = open_chains_.back();
+    chain.depth = std::max(chain.depth, depth);
+    chain.node.args.push_back(std::move(out));
+    chain.node.ops.push_back(rule.op);
+    out = Expr{};
   }
 
   // An or-expression inside "(...)", "[...]" or an argument list: the only
@@ -270,14 +275,19 @@ class Parser {
     return negate(out, depth, minuses);
   }
 
+  // Like an operator chain, any number of "|" make one node.
   Status parse_union(Expr& out, int& depth) {
     Status status = parse_path_expr(out, depth);
-    while (status.ok() && accept(TokenKind::Pipe)) {
-      Operand lhs = take(out, depth);
-      status = parse_path_expr(out, depth);
-      if (status.ok()) status = join(ExprKind::Union, InfixOp{}, std::move(lhs), out, depth);
+    if (!status.ok() || !at(TokenKind::Pipe)) return status;
+    start_union(out);
+    int deepest = depth;
+    while (accept(TokenKind::Pipe)) {
+      status = parse_path_expr(out.args.emplace_back(), depth);
+      if (!status.ok()) return status;
+      deepest = std::max(deepest, depth);
     }
-    return status;
+    depth = deepest + 1;
+    return check_depth(depth);
   }
 
   Status parse_path_expr(Expr& out, int& depth) {
@@ -483,7 +493,7 @@ class Parser {
   std::span<const Token> tokens_;
   std::size_t cursor_ = 0;
   int nesting_ = 0;  // open "(", "[" and argument lists around the cursor
-  std::vector<Pending> pending_;  // shared by every open parse_or, each above its own base
+  std::vector<OpenChain> open_chains_;  // shared by every open parse_or, each above its own base
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Nesting beyond kMaxExpressionDepth is refused; anything accepted is no deeper.
+// Nesting beyond kMaxExpressionDepth is refused; anything accepted is no
+// deeper. A chain of one level's operators is no nesting, however long.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ std::string repeat(std::string_view piece, int times) {
   return out;
 }
 
-// Longest chain of lhs/rhs/args/predicates below the node.
+// Longest chain of lhs/args/predicates below the node.
 int depth(const Expr& expr) {
   int deepest = -1;
   const auto visit = [&](const Expr& child) { deepest = std::max(deepest, depth(child)); };
@@ -27,7 +28,6 @@ int depth(const Expr& expr) {
   std::ranges::for_each(expr.predicates, visit);
   std::ranges::for_each(expr.args, visit);
   if (expr.lhs) visit(*expr.lhs);
-  if (expr.rhs) visit(*expr.rhs);
   return deepest + 1;
 }
 
@@ -48,10 +48,17 @@ const DepthCase kDepthCases[] = {
     {"257 parentheses", parens(257), false},
     {"100000 open parentheses", repeat("(", 100000), false},
     {"257-term or chain", chain(" or a", 257), true},
-    {"258-term or chain", chain(" or a", 258), false},
+    {"258-term or chain", chain(" or a", 258), true},
     {"200-term or chain", chain(" or a", 200), true},
-    {"100000-term sum", chain("+a", 100000), false},
-    {"100000-term union", chain("|a", 100000), false},
+    {"100000-term sum", chain("+a", 100000), true},
+    {"100000-term union", chain("|a", 100000), true},
+    {"100000-term mixed sum", chain("+a-a", 50000), true},
+    {"100000-term and chain", chain(" and a", 100000), true},
+    {"100000-term comparison chain", chain("<a>=a", 50000), true},
+    {"100000-term product", chain("*a div a mod a", 33334), true},
+    {"chains of every level", chain(" or a and a=a<a+a*a|a", 20000), true},
+    {"257 parenthesised sums", repeat("(", 257) + "a" + repeat("+a)", 257), false},
+    {"256 parenthesised sums", repeat("(", 255) + "a" + repeat("+a)", 255) + "+a", true},
     {"256 minuses", minuses(256), true},
     {"257 minuses", minuses(257), false},
     {"100000 minuses", minuses(100000), false},
@@ -59,9 +66,12 @@ const DepthCase kDepthCases[] = {
     {"300 nested calls", calls(300), false},
     {"256 nested predicates", predicates(256), true},
     {"300 nested predicates", predicates(300), false},
-    {"nested chains add up", "(" + chain("+a", 200) + ")" + repeat("*a", 100), false},
-    {"chains in arguments add up", repeat("f(", 100) + chain(" and a", 200) + repeat(")", 100),
+    {"a chain inside a chain", "(" + chain("+a", 200) + ")" + repeat("*a", 100), true},
+    {"chains in arguments", repeat("f(", 100) + chain(" and a", 200) + repeat(")", 100), true},
+    {"chains in 256 arguments", repeat("f(", 256) + chain(" and a", 200) + repeat(")", 256),
      false},
+    {"chains in 255 arguments", repeat("f(", 255) + chain(" and a", 200) + repeat(")", 255),
+     true},
     {"chain under parentheses", repeat("(", 200) + chain("=a", 50) + repeat(")", 200), true},
     {"100000 steps", chain("/a", 100000), true},
 };

@@ -44,6 +44,17 @@ std::string print_args(const std::vector<Expr>& exprs) {
   return out;
 }
 
+// A chain as the left-deep tree it reads as: a + b + c is Add(Add(a, b), c).
+std::string print_chain(const Expr& chain) {
+  std::string out = print(chain.args.front());
+  for (std::size_t i = 1; i < chain.args.size(); ++i) {
+    const std::string name =
+        chain.kind == ExprKind::Union ? "Union" : kOpNames[static_cast<int>(chain.ops[i - 1])];
+    out = name + "(" + out + ", " + print(chain.args[i]) + ")";
+  }
+  return out;
+}
+
 std::string print(const Expr& expr) {
   switch (expr.kind) {
     case ExprKind::Number:
@@ -60,12 +71,10 @@ std::string print(const Expr& expr) {
     case ExprKind::FunctionCall:
       return expr.text + "(" + print_args(expr.args) + ")";
     case ExprKind::Infix:
-      return std::string(kOpNames[static_cast<int>(expr.op)]) + "(" + print(*expr.lhs) + ", " +
-             print(*expr.rhs) + ")";
+    case ExprKind::Union:
+      return print_chain(expr);
     case ExprKind::Negate:
       return "Negate(" + print(*expr.lhs) + ")";
-    case ExprKind::Union:
-      return "Union(" + print(*expr.lhs) + ", " + print(*expr.rhs) + ")";
   }
   return "?";
 }
@@ -141,6 +150,11 @@ const TreeCase kTreeCases[] = {
     {"a | b | c", "Union(Union(path(child::a), path(child::b)), path(child::c))"},
     {"a | b = c", "Eq(Union(path(child::a), path(child::b)), path(child::c))"},
     {"a | 1", "Union(path(child::a), 1.0)"},
+    {"a or b and c or d and e or f",
+     "Or(Or(Or(path(child::a), And(path(child::b), path(child::c))), "
+     "And(path(child::d), path(child::e))), path(child::f))"},
+    {"1 - 2 + 3 * 4 - 5 * 6 * 7", "Sub(Add(Sub(1.0, 2.0), Mul(3.0, 4.0)), Mul(Mul(5.0, 6.0), 7.0))"},
+    {"(1 - 2) - (3 - 4) - 5", "Sub(Sub(Sub(1.0, 2.0), Sub(3.0, 4.0)), 5.0)"},
 };
 
 TEST(Parser, TreesHaveTheExpectedShape) {

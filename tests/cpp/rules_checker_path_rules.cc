@@ -97,6 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
         // The outer comparison is checked before the one inside its operand.
         ComparisonCase{"(/data/rep/b < 1) = /data/rep/a", kRep,
                        {"comparing /data/rep/a, which repeats", "comparing /data/rep/b, which repeats"}},
+        // A chain reads as ((a = b) != c): the same order, outermost first.
+        ComparisonCase{"/data/rep/a = /data/rep/b != /data/rep/c = /data/rep/d", kRep,
+                       {"comparing /data/rep/d, which repeats", "comparing /data/rep/c, which repeats",
+                        "comparing /data/rep/a, which repeats", "comparing /data/rep/b, which repeats"}},
+        ComparisonCase{"/data/rep/a = /data/rep/b != /data/rep/c < /data/rep/d", kRep,
+                       {"comparing /data/rep/a, which repeats", "comparing /data/rep/b, which repeats",
+                        "comparing /data/rep/c, which repeats", "comparing /data/rep/d, which repeats"}},
+        ComparisonCase{"1 = /data/rep/a = /data/rep/b", kRep,
+                       {"comparing /data/rep/b, which repeats", "comparing /data/rep/a, which repeats"}},
         ComparisonCase{"/data/x = 1", {"/data/other", "/data"}, {"comparing /data/x, which repeats"}}));
 
 TEST(ComparisonRuleHit, SuggestsCountWithEllipsis) {

@@ -12,12 +12,53 @@ def test_deeply_nested_expressions_are_refused_with_the_limit(depth):
     with pytest.raises(RuntimeError, match="256"):
         tolvar.eval_expression("(" * depth + "1" + ")" * depth, "<d/>")
     with pytest.raises(RuntimeError, match="256"):
-        tolvar.eval_expression("1" + "+1" * depth, "<d/>")
+        tolvar.eval_expression("-" * depth + "1", "<d/>")
+    with pytest.raises(RuntimeError, match="256"):
+        tolvar.eval_expression("f(" * depth + ")" * depth, "<d/>")
+    with pytest.raises(RuntimeError, match="256"):
+        tolvar.eval_expression("/d" + "[1" * depth + "]" * depth, "<d/>")
 
 
 def test_moderate_nesting_still_evaluates():
     assert tolvar.eval_expression("(" * 100 + "1" + ")" * 100, "<d/>") == "1"
     assert tolvar.eval_expression(" or ".join(["false()"] * 200), "<d/>") == "false"
+
+
+# ---- chains of one level's operators ----------------------------------------
+
+CHAIN = 100_000
+
+
+@pytest.mark.parametrize("expression, value", [
+    (" or ".join(["/d/a = 'x'"] * CHAIN), "false"),
+    (" or ".join(["/d/a = 'x'"] * CHAIN + ["/d/a = 1"]), "true"),
+    (" and ".join(["/d/a = 1"] * CHAIN), "true"),
+    (" and ".join(["false()"] + ["nosuch()"] * CHAIN), "false"),  # the rest is never evaluated
+    ("+".join(["/d/a"] * CHAIN), str(CHAIN)),
+    ("1" + "+1-1" * CHAIN, "1"),
+    ("count(" + "|".join(["/d/a", "/d"] * CHAIN) + ")", "2"),
+    ("=".join(["/d/a"] * CHAIN), "true"),
+    (" or ".join(["/d/a + 1 - 2 * 3 > 0 and /d/a < 5"] * (CHAIN // 4)), "false"),
+])
+def test_a_chain_of_any_length_is_evaluated(expression, value):
+    assert tolvar.eval_expression(expression, "<d><a>1</a></d>") == value
+
+
+def _chain_form(rule):
+    return ("<h:html xmlns:h='h'><h:head><model><instance><data><a/><b/><c/></data></instance>"
+            f"<bind nodeset='/data/b' calculate='{rule}'/>"
+            f"<bind nodeset='/data/c' relevant='{rule} or //a'/></model></h:head></h:html>")
+
+
+@pytest.mark.parametrize("joiner", [" or ", " and ", " + ", " | "])
+def test_a_form_with_a_long_chain_loads_and_is_checked_judged_and_recomputed(joiner):
+    form = _chain_form(joiner.join(["/data/a"] * CHAIN))
+    [finding] = tolvar.check_form(form)
+    assert (finding["path"], finding["construct"]) == ("/data/c", "the // shorthand")
+    assert [f["path"] for f in tolvar.submission_findings(form, "<data><a>1</a><b/><c/></data>")] == ["/data/b"]
+    session = tolvar.Session(form)
+    session.set("/data/a", "1")
+    assert set(session.recompute()["calculated"]) == {"/data/b"}
 
 
 def test_deeply_nested_xml_is_read_walked_and_written():

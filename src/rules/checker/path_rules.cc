@@ -53,17 +53,6 @@ bool is_under_repeat(std::string_view path, const std::vector<std::string>& repe
   return false;
 }
 
-void check_repeating_operand(const Expr& operand, const std::vector<std::string>& repeat_paths,
-                             std::vector<RuleHit>& hits) {
-  std::string path = plain_absolute_path(operand);
-  if (path.empty() || !is_under_repeat(path, repeat_paths)) return;
-  hits.push_back({"comparing " + path + ", which repeats",
-                  "JavaRosa refuses to compare a field that repeats against a value, so the "
-                  "whole rule fails",
-                  Breaks::Tablet,
-                  "count(" + path + "[. = \u2026]) > 0, or indexed-repeat() to name one instance"});
-}
-
 // The path up to its first "@", without trailing "/".
 std::string_view element_part(std::string_view path) {
   path = path.substr(0, path.find('@'));
@@ -117,10 +106,15 @@ void check_step_predicate(const Expr& predicate, std::vector<RuleHit>& hits) {
   if (predicate.kind == ExprKind::Number) hits.push_back(positional_predicate_hit(predicate.number));
 }
 
-void check_comparison(const Expr& lhs, const Expr& rhs, const std::vector<std::string>& repeat_paths,
-                      std::vector<RuleHit>& hits) {
-  check_repeating_operand(lhs, repeat_paths, hits);
-  check_repeating_operand(rhs, repeat_paths, hits);
+void check_compared_operand(const Expr& operand, const std::vector<std::string>& repeat_paths,
+                            std::vector<RuleHit>& hits) {
+  std::string path = plain_absolute_path(operand);
+  if (path.empty() || !is_under_repeat(path, repeat_paths)) return;
+  hits.push_back({"comparing " + path + ", which repeats",
+                  "JavaRosa refuses to compare a field that repeats against a value, so the "
+                  "whole rule fails",
+                  Breaks::Tablet,
+                  "count(" + path + "[. = \u2026]) > 0, or indexed-repeat() to name one instance"});
 }
 
 void check_instance_path(std::string_view path, const FormOutline& outline,

@@ -18,9 +18,9 @@ void check_step(const Step& step, std::vector<RuleHit>& hits);
 // The bare positional predicate rule, for one predicate of a location step.
 void check_step_predicate(const Expr& predicate, std::vector<RuleHit>& hits);
 
-// A plain absolute path into a repeat on either side of a comparison.
-void check_comparison(const Expr& lhs, const Expr& rhs, const std::vector<std::string>& repeat_paths,
-                      std::vector<RuleHit>& hits);
+// A plain absolute path into a repeat as one side of a comparison.
+void check_compared_operand(const Expr& operand, const std::vector<std::string>& repeat_paths,
+                            std::vector<RuleHit>& hits);
 
 // At most one hit for a call, judged on its name and literal arguments.
 void check_function_call(std::string_view name, const std::vector<Expr>& args,

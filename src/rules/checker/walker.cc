@@ -20,6 +20,17 @@ bool is_comparison(InfixOp op) {
   }
 }
 
+// A chain reads as ((a = b) = c): the outer comparison, whose left side is
+// the value of an earlier one and never a path, is checked first.
+void check_comparisons(const Expr& chain, const std::vector<std::string>& repeat_paths,
+                       std::vector<RuleHit>& hits) {
+  for (std::size_t i = chain.ops.size(); i-- > 0;) {
+    if (!is_comparison(chain.ops[i])) continue;
+    if (i == 0) check_compared_operand(chain.args[0], repeat_paths, hits);
+    check_compared_operand(chain.args[i + 1], repeat_paths, hits);
+  }
+}
+
 // Hands each construct to its rule; the state goes unused.
 struct Walker {
   const std::vector<std::string>& repeat_paths;
@@ -29,8 +40,8 @@ struct Walker {
     if (place == Place::StepPredicate) check_step_predicate(expr, hits);
     if (expr.kind == ExprKind::FunctionCall) {
       check_function_call(expr.text, expr.args, hits);
-    } else if (expr.kind == ExprKind::Infix && is_comparison(expr.op)) {
-      check_comparison(*expr.lhs, *expr.rhs, repeat_paths, hits);
+    } else if (expr.kind == ExprKind::Infix) {
+      check_comparisons(expr, repeat_paths, hits);
     }
     return true;
   }
