@@ -101,6 +101,41 @@ def many_binds(count):
     timed(f"Session.recompute with {count} binds", lambda: len(session.recompute()["calculated"]))
 
 
+def many_attributes(counts):
+    for count in counts:
+        attributes = " ".join(f'x{i}="{i}"' for i in range(count))
+        element = f"<data {attributes}/>"
+        timed(f"count(/data/@*) over {count} attributes", lambda: tolvar.eval_expression("count(/data/@*)", element))
+        form = (FORM_HEAD + f"<data><a/></data></instance><bind nodeset='/data/a' {attributes}/>" + FORM_TAIL)
+        timed(f"check_form with a {count}-attribute bind", lambda: tolvar.check_form(form))
+
+
+def long_translate(length, from_length):
+    text = "abcdefghij" * (length // 10)
+    source = "aj" + "".join(chr(0x4E00 + i) for i in range(from_length))
+    submission = f"<data><t>{text}</t><f>{source}</f></data>"
+    expression = "string-length(translate(/data/t, /data/f, 'xy'))"
+    timed(f"translate() of {length} characters from {from_length + 2}",
+          lambda: tolvar.eval_expression(expression, submission))
+
+
+def long_chains(operands):
+    submission = "<data><a>1</a><b/><c/></data>"
+    for joiner in (" or ", " and ", " + ", " | ", " = "):
+        rule = joiner.join(["/data/a"] * operands)
+        timed(f"eval_expression of a {operands}-operand '{joiner.strip()}' chain",
+              lambda: tolvar.eval_expression(f"count({rule})" if joiner == " | " else rule, submission))
+        form = (FORM_HEAD + "<data><a/><b/><c/></data></instance>"
+                f"<bind nodeset='/data/b' calculate='{rule}'/>"
+                f"<bind nodeset='/data/c' relevant='{rule}' constraint='{rule}'/>" + FORM_TAIL)
+        timed(f"check_form with {operands}-operand '{joiner.strip()}' chains", lambda: tolvar.check_form(form))
+        timed(f"submission_findings with {operands}-operand '{joiner.strip()}' chains",
+              lambda: tolvar.submission_findings(form, submission))
+        session = tolvar.Session(form, submission)
+        timed(f"Session.recompute with {operands}-operand '{joiner.strip()}' chains",
+              lambda: len(session.recompute()["calculated"]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="a tenth of the sizes")
@@ -110,6 +145,9 @@ def main():
     geo(1_000 if args.quick else 10_000)
     big_submission(10 if args.quick else 100)
     many_binds(2_000 if args.quick else 20_000)
+    many_attributes((100_000, 200_000) if args.quick else (100_000, 200_000, 1_000_000))
+    long_translate(1_000_000, 2_000 if args.quick else 20_000)
+    long_chains(100_000 if args.quick else 1_000_000)
 
 
 if __name__ == "__main__":
