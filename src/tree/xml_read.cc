@@ -127,7 +127,8 @@ constexpr Markup kMarkups[] = {
     {"<?", "?>", false},
 };
 
-// The comment, CDATA section or processing instruction starting at pos.
+// The comment, CDATA section or processing instruction starting at pos
+// (which may be the end of the text).
 const Markup* markup_at(std::string_view text, std::size_t pos) {
   const std::string_view rest = text.substr(pos);
   for (const Markup& markup : kMarkups) {
@@ -273,7 +274,7 @@ class XmlReader {
   std::size_t capture_text(NodeId element, std::size_t from) {
     std::size_t end = next_open(from);
     const std::string_view run = text_.substr(from, end - from);
-    const Markup* markup = end < text_.size() ? markup_at(text_, end) : nullptr;
+    const Markup* markup = markup_at(text_, end);
     if (markup == nullptr) {
       if (!is_blank(run)) document_.set_text(element, decode_entities(run, scratch_));
       return end;
@@ -284,7 +285,7 @@ class XmlReader {
       if (markup->is_text) joined_ += span.content;
       end = next_open(span.end);
       joined_ += decode_entities(text_.substr(span.end, end - span.end), scratch_);
-      markup = end < text_.size() ? markup_at(text_, end) : nullptr;
+      markup = markup_at(text_, end);
     } while (markup != nullptr);
     if (!is_blank(joined_)) document_.set_text(element, joined_);
     return end;
