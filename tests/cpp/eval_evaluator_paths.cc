@@ -84,7 +84,13 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"false() or nosuch()", "error: unknown function nosuch()"},
         PathCase{"age or 0", "true"}, PathCase{"'' and 1", "false"},
         PathCase{"1 + nosuch()", "error: unknown function nosuch()"},
-        PathCase{"nosuch() = other()", "error: unknown function nosuch()"}));
+        PathCase{"nosuch() = other()", "error: unknown function nosuch()"},
+        // A chain reads left to right: ((a and b) or c) and d.
+        PathCase{"false() and nosuch() or true() and age", "true"},
+        PathCase{"true() or nosuch() and nosuch() or nosuch()", "true"},
+        PathCase{"false() or false() or nosuch()", "error: unknown function nosuch()"},
+        PathCase{"10 - 2 - 3 + age - 1", "9"}, PathCase{"12 div 2 div 3 * 4 mod 5", "3"},
+        PathCase{"3 > 2 > 1", "false"}, PathCase{"1 = 1 = 1 != 0", "true"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, EvaluatorTest,
@@ -100,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"count(instance('c'))", "error: unknown function instance()"},
         PathCase{"1 | age", "error: union needs a node-set, got a number"},
         PathCase{"age | 'x'", "error: union needs a node-set, got a string"},
+        PathCase{"age | rep | 2 | nosuch()", "error: union needs a node-set, got a number"},
         PathCase{"'a'/b", "error: a path base needs a node-set, got a string"},
         PathCase{"concat('a')[1]", "error: a path base needs a node-set, got a string"},
         PathCase{"(1 = 1)/a", "error: a path base needs a node-set, got a boolean"},
