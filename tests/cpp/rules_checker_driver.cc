@@ -153,9 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
     Table, FindingSays,
     testing::Values(
         SaysCase{"relevant", "//a",
-                 "/data/a (relevant): the // shorthand \u2014 JavaRosa supports only child steps, "
-                 "so the path matches nothing, on Collect / KoboCollect. Write the full path from "
-                 "the instance root instead."},
+                 "/data/a (relevant): the // shorthand \u2014 JavaRosa accepts only child and "
+                 "attribute steps, . and .., and refuses the whole expression otherwise, so the "
+                 "form does not open, on Collect / KoboCollect. Write the full path from the "
+                 "instance root instead."},
         SaysCase{"constraint", "geofence(., /data/a)",
                  "/data/a (constraint): geofence() \u2014 Enketo does not implement it, so a web "
                  "form cannot open this, on Enketo web forms."},

@@ -15,7 +15,9 @@ std::vector<RuleHit> walk(const char* expression, const std::vector<std::string>
   Result<Expr> expr = parse_expression(expression);
   EXPECT_TRUE(expr.ok()) << expression << ": " << expr.error();
   std::vector<RuleHit> hits;
-  if (expr.ok()) walk_expression(expr.value(), repeats, hits);
+  FormOutline outline;
+  outline.repeat_paths = repeats;
+  if (expr.ok()) walk_expression(expr.value(), {outline, "", "relevant", false, {}}, hits);
   return hits;
 }
 
@@ -43,7 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"//q", {"the // shorthand"}},
         StepCase{"/data//group//q", {"the // shorthand", "the // shorthand"}},
         StepCase{"/data/descendant-or-self::*/q", {"the // shorthand"}},
-        StepCase{"/data/descendant::q", {}},
+        StepCase{"/data/descendant::q", {"the descendant:: axis"}},
+        // JavaRosa takes child and attribute steps, . and .. only.
+        StepCase{"ancestor::g/q + ancestor-or-self::g", {"the ancestor:: axis", "the ancestor-or-self:: axis"}},
+        StepCase{"count(../preceding-sibling::rep) + count(following-sibling::*)",
+                 {"the preceding-sibling:: axis", "the following-sibling:: axis"}},
+        StepCase{"following::q | preceding::q | descendant-or-self::q",
+                 {"the following:: axis", "the preceding:: axis", "the descendant-or-self:: axis"}},
+        StepCase{"self::q | parent::g", {"the self:: axis with a name", "the parent:: axis with a name"}},
+        StepCase{"self::node() | parent::node()/child::q/@a | ./../attribute::b", {}},
         StepCase{"/data/item[2]", {"the positional predicate [2]"}},
         StepCase{"/data/item[1.5]", {"the positional predicate [1.5]"}},
         StepCase{"/data/item[position() = 2]", {}},
@@ -89,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         ComparisonCase{"count(/data/rep/age) > 3", kRep, {}},
         ComparisonCase{"/data/repeat = 1", kRep, {}},
         ComparisonCase{"rep/age = 1", kRep, {}},
-        ComparisonCase{"/data/rep/age + 1 = 1", kRep, {}},
+        ComparisonCase{"/data/rep/age + 1 = 1", kRep, {"/data/rep/age, which repeats, read as one value"}},
         ComparisonCase{"/data/rep/age = 1", {"/data/rep/"}, {"comparing /data/rep/age, which repeats"}},
         ComparisonCase{"/data/rep/age != /data/rep/b", kRep,
                        {"comparing /data/rep/age, which repeats",

@@ -71,8 +71,9 @@ def test_check_form_dicts_have_eight_keys_in_order():
         ["says", "path", "rule", "expression", "construct", "breaks", "effect", "suggestion"]
     ] * 2
     assert findings[0]["says"] == (
-        "/data/a (relevant): the // shorthand — JavaRosa supports only child steps, so the path "
-        "matches nothing, on Collect / KoboCollect. Write the full path from the instance root instead."
+        "/data/a (relevant): the // shorthand — JavaRosa accepts only child and attribute steps, . "
+        "and .., and refuses the whole expression otherwise, so the form does not open, on Collect / "
+        "KoboCollect. Write the full path from the instance root instead."
     )
     assert (findings[0]["path"], findings[0]["expression"]) == ("/data/a", "//q = 1")
     assert findings[1]["rule"] == "calculate"

@@ -53,8 +53,9 @@ def _chain_form(rule):
 @pytest.mark.parametrize("joiner", [" or ", " and ", " + ", " | "])
 def test_a_form_with_a_long_chain_loads_and_is_checked_judged_and_recomputed(joiner):
     form = _chain_form(joiner.join(["/data/a"] * CHAIN))
-    [finding] = tolvar.check_form(form)
-    assert (finding["path"], finding["construct"]) == ("/data/c", "the // shorthand")
+    # /data/b may also store a boolean; the walk must reach the // at the end of /data/c.
+    [finding] = [f for f in tolvar.check_form(form) if f["path"] == "/data/c"]
+    assert finding["construct"] == "the // shorthand"
     assert [f["path"] for f in tolvar.submission_findings(form, "<data><a>1</a><b/><c/></data>")] == ["/data/b"]
     session = tolvar.Session(form)
     session.set("/data/a", "1")

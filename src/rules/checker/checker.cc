@@ -26,15 +26,30 @@ constexpr BreaksWording kBreaksWording[] = {
     {"both, identically and silently", "identically on both engines"},
 };
 
-// The hits of one rule expression: the walker's first, then the paths that
-// name nothing in the primary instance.
-std::vector<RuleHit> check_rule(const Expr& expr, std::string_view target,
-                                const FormOutline& outline) {
+// Whether the bind keeps a calculation's result as text, as every XLSForm
+// calculate does: a bind without a type or with type string. Attribute
+// targets are entity declarations (…/@create, …/@update), which the server
+// reads alike whichever way a boolean is written.
+bool keeps_result_as_text(const XmlDocument& document, NodeId bind, std::string_view target) {
+  if (target.find('@') != std::string_view::npos) return false;
+  std::optional<std::string_view> type = given_attribute(document, bind, "type");
+  if (!type) return true;
+  std::string_view name = trim_white(*type);
+  return name.substr(name.find(':') + 1) == "string";
+}
+
+// The hits of one rule expression: what a calculation stores, then the
+// walker's, then the paths that name nothing in the primary instance.
+std::vector<RuleHit> check_rule(const Expr& expr, const RuleSite& site, bool as_text) {
   std::vector<RuleHit> hits;
-  walk_expression(expr, outline.repeat_paths, hits);
-  if (!outline.instance_paths.empty()) {
-    for (const std::string& path : paths_read(expr, target)) {
-      check_instance_path(path, outline, hits);
+  if (site.rule == "calculate") {
+    if (as_text) check_stored_boolean(expr, hits);
+    check_one_value(expr, site, hits);
+  }
+  walk_expression(expr, site, hits);
+  if (!site.outline.instance_paths.empty()) {
+    for (const std::string& path : paths_read(expr, site.target)) {
+      check_instance_path(path, site.outline, hits);
     }
   }
   return hits;
@@ -45,6 +60,7 @@ void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& out
   std::optional<std::string_view> written_target = bind_target(document, bind);
   if (!written_target) return;
   const std::string_view target = trim_white(*written_target);
+  bool as_text = keeps_result_as_text(document, bind, target);
   for (const RuleAttribute& attribute : kRuleAttributes) {
     const std::string_view rule = attribute.name;
     std::optional<std::string_view> source = given_attribute(document, bind, rule);
@@ -52,7 +68,11 @@ void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& out
     // Syntax is the loader's business; portability is only asked of rules that parse.
     Result<Expr> expr = parse_expression(*source);
     if (!expr.ok()) continue;
-    for (RuleHit& hit : check_rule(expr.value(), target, outline)) {
+    // JavaRosa evaluates every rule but constraints of the nodes outside
+    // repeats as the form loads.
+    RuleSite site{outline, target, rule,
+                  rule != "constraint" && !in_any_repeat(target, outline), {}};
+    for (RuleHit& hit : check_rule(expr.value(), site, as_text)) {
       findings.push_back({std::string(target), std::string(rule),
                           std::string(trim_white(*source)), std::move(hit.construct),
                           std::move(hit.effect), hit.breaks, std::move(hit.suggestion)});

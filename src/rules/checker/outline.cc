@@ -28,6 +28,19 @@ void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outlin
 
 }  // namespace
 
+bool is_under_repeat(std::string_view path, std::string_view repeat) {
+  while (!repeat.empty() && repeat.back() == '/') repeat.remove_suffix(1);
+  return path == repeat ||
+         (path.starts_with(repeat) && path.size() > repeat.size() && path[repeat.size()] == '/');
+}
+
+bool in_any_repeat(std::string_view path, const FormOutline& outline) {
+  for (std::string_view repeat : outline.repeat_paths) {
+    if (is_under_repeat(path, repeat)) return true;
+  }
+  return false;
+}
+
 FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>& elements) {
   FormOutline outline;
   bool primary_seen = false;
@@ -37,6 +50,8 @@ FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>&
       if (const std::optional<std::string_view> nodeset = document.attribute(id, "nodeset")) {
         outline.repeat_paths.emplace_back(trim_white(*nodeset));
       }
+    } else if (node.name() == "model") {
+      if (document.attribute(id, "xforms-version")) outline.declares_xforms_version = true;
     } else if (node.name() == "instance") {
       if (is_secondary_instance(document, id)) {
         outline.secondary_ids.emplace(*document.attribute(id, "id"));

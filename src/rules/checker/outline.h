@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tree/document.h"
@@ -20,7 +21,17 @@ struct FormOutline {
   std::optional<std::string> instance_root;
   // Name paths ("/data/group/q") of every element of the primary instance.
   std::set<std::string, std::less<>> instance_paths;
+  // Whether a <model> carries odk:xforms-version, which changes how Enketo
+  // reads absolute paths inside repeats.
+  bool declares_xforms_version = false;
 };
+
+// Whether `path` is the repeat `repeat` or lies below it ("/data/rep/q"
+// below "/data/rep" or "/data/rep/"), by name alone.
+bool is_under_repeat(std::string_view path, std::string_view repeat);
+
+// Whether `path` is under any of the form's repeats.
+bool in_any_repeat(std::string_view path, const FormOutline& outline);
 
 // Gathers the outline from `elements`: the form's root followed by its
 // descendants, in document order.

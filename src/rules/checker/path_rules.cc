@@ -1,24 +1,61 @@
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "eval/value.h"
-#include "parser/plain_path.h"
 #include "rules/checker/rules.h"
 
 namespace tolvar {
 namespace {
 
-// Every "//" is a descendant-or-self step with any test; JavaRosa walks
-// child steps only.
+// Every "//" is a descendant-or-self step with any test.
 bool is_descendant_shorthand(const Step& step) {
   return step.axis == Axis::DescendantOrSelf && step.test.any;
 }
 
-RuleHit descendant_shorthand_hit() {
-  return {"the // shorthand",
-          "JavaRosa supports only child steps, so the path matches nothing",
-          Breaks::Tablet,
-          "the full path from the instance root"};
+// JavaRosa's parser takes child and attribute steps, . and .. and nothing
+// else: it refuses the whole expression, so the form never loads.
+constexpr const char* kRefusedStep =
+    "JavaRosa accepts only child and attribute steps, . and .., and refuses the whole expression "
+    "otherwise, so the form does not open";
+
+// The refused axes with the names they are written with, and what reaches
+// the same nodes with child steps.
+struct RefusedAxis {
+  Axis axis;
+  const char* construct;
+  const char* suggestion;
+};
+
+constexpr const char* kFromTheRoot = "the full path from the instance root";
+constexpr const char* kUpward = "child steps and .. from here, or the full path from the instance root";
+constexpr const char* kOtherRows = "position(..) and count() of the repeat, or indexed-repeat() to read another row";
+
+constexpr RefusedAxis kRefusedAxes[] = {
+    {Axis::Descendant, "the descendant:: axis", kFromTheRoot},
+    {Axis::DescendantOrSelf, "the descendant-or-self:: axis", kFromTheRoot},
+    {Axis::Ancestor, "the ancestor:: axis", kUpward},
+    {Axis::AncestorOrSelf, "the ancestor-or-self:: axis", kUpward},
+    {Axis::Following, "the following:: axis", kFromTheRoot},
+    {Axis::FollowingSibling, "the following-sibling:: axis", kOtherRows},
+    {Axis::Preceding, "the preceding:: axis", kFromTheRoot},
+    {Axis::PrecedingSibling, "the preceding-sibling:: axis", kOtherRows},
+    // Only as . and .. (any node); self::name and parent::name are refused.
+    {Axis::Self, "the self:: axis with a name", kFromTheRoot},
+    {Axis::Parent, "the parent:: axis with a name", kFromTheRoot},
+};
+
+std::optional<RuleHit> refused_step_hit(const Step& step) {
+  if (is_descendant_shorthand(step)) {
+    return RuleHit{"the // shorthand", kRefusedStep, Breaks::Tablet, kFromTheRoot};
+  }
+  if ((step.axis == Axis::Self || step.axis == Axis::Parent) && step.test.any) return std::nullopt;
+  for (const RefusedAxis& refused : kRefusedAxes) {
+    if (refused.axis == step.axis) {
+      return RuleHit{refused.construct, kRefusedStep, Breaks::Tablet, refused.suggestion};
+    }
+  }
+  return std::nullopt;
 }
 
 RuleHit positional_predicate_hit(double position) {
@@ -27,30 +64,6 @@ RuleHit positional_predicate_hit(double position) {
           "JavaRosa matches nothing for a bare [n], so this silently reads as empty",
           Breaks::Tablet,
           "[position() = " + n + "]"};
-}
-
-// "/a/b/c" for an absolute path of plain named child steps; empty otherwise.
-std::string plain_absolute_path(const Expr& operand) {
-  std::string text;
-  if (!operand.absolute) return text;
-  std::optional<std::vector<std::string_view>> names = plain_child_names(operand);
-  if (!names) return text;
-  for (std::string_view name : *names) {
-    text += '/';
-    text += name;
-  }
-  return text;
-}
-
-bool is_under_repeat(std::string_view path, const std::vector<std::string>& repeat_paths) {
-  for (std::string_view repeat : repeat_paths) {
-    while (!repeat.empty() && repeat.back() == '/') repeat.remove_suffix(1);
-    if (path == repeat || (path.starts_with(repeat) && path.size() > repeat.size() &&
-                           path[repeat.size()] == '/')) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // The path up to its first "@", without trailing "/".
@@ -98,23 +111,12 @@ std::optional<std::string> instance_path_suggestion(std::string_view path,
 }  // namespace
 
 void check_step(const Step& step, std::vector<RuleHit>& hits) {
-  if (is_descendant_shorthand(step)) hits.push_back(descendant_shorthand_hit());
+  if (std::optional<RuleHit> hit = refused_step_hit(step)) hits.push_back(std::move(*hit));
 }
 
 // Only a number standing alone: [1 + 1] and [$n] are left alone.
 void check_step_predicate(const Expr& predicate, std::vector<RuleHit>& hits) {
   if (predicate.kind == ExprKind::Number) hits.push_back(positional_predicate_hit(predicate.number));
-}
-
-void check_compared_operand(const Expr& operand, const std::vector<std::string>& repeat_paths,
-                            std::vector<RuleHit>& hits) {
-  std::string path = plain_absolute_path(operand);
-  if (path.empty() || !is_under_repeat(path, repeat_paths)) return;
-  hits.push_back({"comparing " + path + ", which repeats",
-                  "JavaRosa refuses to compare a field that repeats against a value, so the "
-                  "whole rule fails",
-                  Breaks::Tablet,
-                  "count(" + path + "[. = \u2026]) > 0, or indexed-repeat() to name one instance"});
 }
 
 void check_instance_path(std::string_view path, const FormOutline& outline,
