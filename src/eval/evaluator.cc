@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "eval/context.h"
+#include "eval/date_operators.h"
 #include "eval/instance_ref.h"
 #include "eval/node_text.h"
 #include "eval/steps.h"
@@ -91,27 +92,6 @@ Result<Value> eval_union(const Expr& expr, const EvalContext& context) {
   return lhs;
 }
 
-double arithmetic(InfixOp op, double lhs, double rhs) {
-  switch (op) {
-    case InfixOp::Add: return lhs + rhs;
-    case InfixOp::Sub: return lhs - rhs;
-    case InfixOp::Mul: return lhs * rhs;
-    case InfixOp::Div: return lhs / rhs;
-    default: return std::fmod(lhs, rhs);  // sign of the dividend
-  }
-}
-
-// Order comparisons read both sides as numbers, node-sets by their first
-// node; NaN compares false.
-bool order(InfixOp op, double lhs, double rhs) {
-  switch (op) {
-    case InfixOp::Lt: return lhs < rhs;
-    case InfixOp::Le: return lhs <= rhs;
-    case InfixOp::Gt: return lhs > rhs;
-    default: return lhs >= rhs;
-  }
-}
-
 // "or" and "and" stop as soon as the left side decides.
 Result<Value> eval_logical(const Expr& expr, const EvalContext& context) {
   Result<Value> lhs = evaluate(*expr.lhs, context);
@@ -130,10 +110,11 @@ Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
   Result<Value> rhs = evaluate(*expr.rhs, context);
   if (!rhs.ok()) return rhs;
   const XmlDocument& document = context.document;
+  if (expr.op == InfixOp::Eq || expr.op == InfixOp::Ne) {
+    return Value{compare_equal(expr.op, lhs.value(), rhs.value(), document)};
+  }
+  if (auto dated = date_infix(expr, lhs.value(), rhs.value(), context)) return std::move(*dated);
   switch (expr.op) {
-    case InfixOp::Eq:
-    case InfixOp::Ne:
-      return Value{compare_equal(expr.op, lhs.value(), rhs.value(), document)};
     case InfixOp::Lt:
     case InfixOp::Le:
     case InfixOp::Gt:
@@ -149,6 +130,7 @@ Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
 Result<Value> eval_negate(const Expr& expr, const EvalContext& context) {
   Result<Value> operand = evaluate(*expr.lhs, context);
   if (!operand.ok()) return operand;
+  if (auto dated = date_negate(expr, operand.value(), context)) return std::move(*dated);
   return Value{-to_number(operand.value(), context.document)};
 }
 
