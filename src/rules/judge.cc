@@ -165,8 +165,16 @@ Relevance relevance_of(const JudgeRun& run) {
   return relevance;
 }
 
-// Stored and calculated texts are compared byte for byte: "5" and "5.0"
-// differ, and an empty node is judged like any other.
+// Whether `stored` holds the calculated value. Texts are compared byte for
+// byte: "5" and "5.0" differ, and an empty node is judged like any other. A
+// boolean is stored "1" or "0" by JavaRosa and "true" or "false" by the
+// browsers, so either pair names it.
+bool holds_calculated(std::string_view stored, const Value& value, std::string_view calculated) {
+  if (stored == calculated) return true;
+  const bool* truth = std::get_if<bool>(&value);
+  return truth != nullptr && stored == (*truth ? "1" : "0");
+}
+
 void judge_calculations(const JudgeRun& run, const Relevance& relevance) {
   const Form& form = run.form;
   const std::vector<std::size_t> binds =
@@ -187,7 +195,7 @@ void judge_calculations(const JudgeRun& run, const Relevance& relevance) {
       return;
     }
     std::string calculated = to_string(value.value(), into.model);
-    if (calculated == stored) return;
+    if (holds_calculated(stored, value.value(), calculated)) return;
     into.add(bind, node, FindingKind::Calculation);
     into.findings.back().stored = std::move(stored);
     into.findings.back().calculated = std::move(calculated);
