@@ -39,10 +39,11 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
 def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--today", metavar="DATE",
                         help="what today() gives, e.g. 2024-05-06; by default the submission's "
-                             "today or end element says")
+                             "today or end element says, and without either today() is refused")
     parser.add_argument("--now", metavar="DATETIME",
                         help="what now() gives, e.g. 2024-05-06T10:11:12.000+02:00; by default "
-                             "the submission's end or start element says")
+                             "the submission's end or start element says, and without either "
+                             "now() is refused")
 
 
 def run(arguments: argparse.Namespace) -> int:

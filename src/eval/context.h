@@ -13,6 +13,9 @@
 
 namespace tolvar {
 
+// A clock text the caller gave, or nothing when no clock was given.
+using ClockText = std::optional<std::string_view>;
+
 // What the caller of the evaluator supplies besides the document.
 class Host {
  public:
@@ -22,24 +25,29 @@ class Host {
   // The label of choice `value` of question `question`, or nothing.
   virtual std::optional<std::string> choice_label(std::string_view value,
                                                   std::string_view question) const = 0;
-  virtual std::string_view today() const = 0;
-  virtual std::string_view now() const = 0;
+  virtual ClockText today() const = 0;
+  virtual ClockText now() const = 0;
+  // Whether the form types `node` of `document` as a date or date-time, so
+  // that Collect reads its text as a date. Without a form to say, a node
+  // counts as a date field whenever its text is a date.
+  virtual bool typed_as_date(const XmlDocument&, NodeId) const { return true; }
 };
 
 // The host of a lone expression: the two clock texts and nothing else.
 class BareHost : public Host {
  public:
-  BareHost(std::string today, std::string now) : today_(std::move(today)), now_(std::move(now)) {}
+  BareHost(std::optional<std::string> today, std::optional<std::string> now)
+      : today_(std::move(today)), now_(std::move(now)) {}
   const XmlDocument* lookup_table(std::string_view) const override { return nullptr; }
   std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
     return std::nullopt;
   }
-  std::string_view today() const override { return today_; }
-  std::string_view now() const override { return now_; }
+  ClockText today() const override { return today_; }
+  ClockText now() const override { return now_; }
 
  private:
-  std::string today_;
-  std::string now_;
+  std::optional<std::string> today_;
+  std::optional<std::string> now_;
 };
 
 struct EvalContext {
@@ -62,5 +70,8 @@ Result<Value> evaluate(const Expr& expr, const EvalContext& context);
 // evaluator up into the function library, which defines it (functions/dispatch.cc)
 // and evaluates arguments through evaluate() above: the two recurse into each other.
 Result<Value> call_function(const Expr& call, const EvalContext& context);
+// Whether the function named `name` gives a date, which both engines then
+// read as one. Defined by the library.
+bool returns_date(std::string_view name);
 
 }  // namespace tolvar

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "eval/context.h"
+#include "eval/date_operators.h"
 #include "eval/instance_ref.h"
 #include "eval/node_text.h"
 #include "eval/steps.h"
@@ -101,27 +102,6 @@ Result<Value> eval_union(const Expr& expr, const EvalContext& context) {
   return first;
 }
 
-double arithmetic(InfixOp op, double lhs, double rhs) {
-  switch (op) {
-    case InfixOp::Add: return lhs + rhs;
-    case InfixOp::Sub: return lhs - rhs;
-    case InfixOp::Mul: return lhs * rhs;
-    case InfixOp::Div: return lhs / rhs;
-    default: return std::fmod(lhs, rhs);  // sign of the dividend
-  }
-}
-
-// Order comparisons read both sides as numbers, node-sets by their first
-// node; NaN compares false.
-bool order(InfixOp op, double lhs, double rhs) {
-  switch (op) {
-    case InfixOp::Lt: return lhs < rhs;
-    case InfixOp::Le: return lhs <= rhs;
-    case InfixOp::Gt: return lhs > rhs;
-    default: return lhs >= rhs;
-  }
-}
-
 Value apply_infix(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocument& document) {
   switch (op) {
     case InfixOp::Eq:
@@ -140,6 +120,7 @@ Value apply_infix(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocum
 // A chain folds from the left, as ((a - b) - c) reads. "or" and "and" stop
 // as soon as the left side decides: the operand after them is not evaluated.
 Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
+  const Expr earlier;  // stands for the value of the operations folded so far
   Result<Value> value = evaluate(expr.args.front(), context);
   if (!value.ok()) return value;
   for (std::size_t i = 0; i < expr.ops.size(); ++i) {
@@ -154,8 +135,17 @@ Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
     }
     Result<Value> rhs = evaluate(expr.args[i + 1], context);
     if (!rhs.ok()) return rhs;
-    value = logical ? Value{to_boolean(rhs.value())}
-                    : apply_infix(op, value.value(), rhs.value(), context.document);
+    if (logical) {
+      value = Value{to_boolean(rhs.value())};
+    } else if (auto dated = op == InfixOp::Eq || op == InfixOp::Ne
+                                ? std::optional<Result<Value>>{}  // equality compares as text
+                                : date_infix(op, i == 0 ? expr.args[0] : earlier, expr.args[i + 1],
+                                             value.value(), rhs.value(), context)) {
+      if (!dated->ok()) return std::move(*dated);
+      value = std::move(*dated);
+    } else {
+      value = apply_infix(op, value.value(), rhs.value(), context.document);
+    }
   }
   return value;
 }
@@ -163,6 +153,7 @@ Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
 Result<Value> eval_negate(const Expr& expr, const EvalContext& context) {
   Result<Value> operand = evaluate(*expr.lhs, context);
   if (!operand.ok()) return operand;
+  if (auto dated = date_negate(expr, operand.value(), context)) return std::move(*dated);
   return Value{-to_number(operand.value(), context.document)};
 }
 

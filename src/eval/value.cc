@@ -149,6 +149,25 @@ std::string to_string(const Value& value, const XmlDocument& document) {
   }
 }
 
+double arithmetic(InfixOp op, double lhs, double rhs) {
+  switch (op) {
+    case InfixOp::Add: return lhs + rhs;
+    case InfixOp::Sub: return lhs - rhs;
+    case InfixOp::Mul: return lhs * rhs;
+    case InfixOp::Div: return lhs / rhs;
+    default: return std::fmod(lhs, rhs);  // sign of the dividend
+  }
+}
+
+bool order(InfixOp op, double lhs, double rhs) {
+  switch (op) {
+    case InfixOp::Lt: return lhs < rhs;
+    case InfixOp::Le: return lhs <= rhs;
+    case InfixOp::Gt: return lhs > rhs;
+    default: return lhs >= rhs;
+  }
+}
+
 bool compare_equal(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocument& document) {
   const NodeSet* left = as_nodes(lhs);
   const NodeSet* right = as_nodes(rhs);

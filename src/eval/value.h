@@ -36,6 +36,11 @@ std::string number_to_string(double number);
 // case; the whole text must match (no trimming here); NaN otherwise.
 double text_to_number(std::string_view text);
 
+// "+", "-", "*", "div" and "mod" (sign of the dividend) on two numbers.
+double arithmetic(InfixOp op, double lhs, double rhs);
+// "<", "<=", ">" and ">=" on two numbers; NaN compares false.
+bool order(InfixOp op, double lhs, double rhs);
+
 // "=" (op Eq) and "!=" (op Ne) with the XPath node-set rules.
 bool compare_equal(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocument& document);
 

@@ -27,6 +27,16 @@ enum class Axis {
 
 enum class InfixOp { Or, And, Eq, Ne, Lt, Le, Gt, Ge, Add, Sub, Mul, Div, Mod };
 
+// "<", "<=", ">" and ">=".
+inline bool is_order(InfixOp op) {
+  return op == InfixOp::Lt || op == InfixOp::Le || op == InfixOp::Gt || op == InfixOp::Ge;
+}
+// "+", "-", "*", "div" and "mod".
+inline bool is_arithmetic(InfixOp op) {
+  return op == InfixOp::Add || op == InfixOp::Sub || op == InfixOp::Mul || op == InfixOp::Div ||
+         op == InfixOp::Mod;
+}
+
 // `any` for *, node(), text(), comment(), processing-instruction();
 // otherwise a local name (everything after the last ':').
 struct NodeTest {

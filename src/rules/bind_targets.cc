@@ -1,5 +1,6 @@
 #include "rules/bind_targets.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -58,6 +59,32 @@ void walk(const XmlDocument& model, NameTrie& trie) {
   }
 }
 
+// By bind index: the targets of the picked binds whose nodesets are plain,
+// all found in one walk that follows only the branches they name.
+template <class Pick>
+std::vector<std::optional<std::vector<NodeId>>> plain_targets_of(const Form& form,
+                                                                 const XmlDocument& model,
+                                                                 Pick picked) {
+  std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());
+  if (!model.has_root()) return targets;
+  std::vector<Expr> parsed;  // keeps the names the trie points into
+  parsed.reserve(form.binds.size());
+  std::vector<std::pair<std::size_t, std::size_t>> plain;  // bind index, trie entry
+  NameTrie trie;
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    if (!picked(form.binds[i])) continue;
+    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
+    if (!nodeset.ok()) continue;
+    parsed.push_back(std::move(nodeset).value());
+    if (auto names = plain_names(parsed.back(), model[model.root].name())) {
+      plain.emplace_back(i, trie.insert(*names));
+    }
+  }
+  walk(model, trie);
+  for (auto [bind, entry] : plain) targets[bind] = trie.entries[entry].matches;
+  return targets;
+}
+
 }  // namespace
 
 std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& model,
@@ -78,23 +105,26 @@ std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, cons
 
 std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
                                                                    const XmlDocument& model) {
-  std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());
-  if (!model.has_root()) return targets;
-  std::vector<Expr> parsed;  // keeps the names the trie points into
-  parsed.reserve(form.binds.size());
-  std::vector<std::pair<std::size_t, std::size_t>> plain;  // bind index, trie entry
-  NameTrie trie;
+  return plain_targets_of(form, model, [](const Bind&) { return true; });
+}
+
+std::vector<bool> date_typed_nodes(const Form& form, const XmlDocument& model, const Host& host) {
+  auto is_dated = [](const Bind& bind) { return bind.date_typed; };
+  std::vector<bool> dated;
+  if (std::none_of(form.binds.begin(), form.binds.end(), is_dated)) return dated;
+  dated.assign(model.size(), false);
+  std::vector<std::optional<std::vector<NodeId>>> plain = plain_targets_of(form, model, is_dated);
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
-    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
-    if (!nodeset.ok()) continue;
-    parsed.push_back(std::move(nodeset).value());
-    if (auto names = plain_names(parsed.back(), model[model.root].name())) {
-      plain.emplace_back(i, trie.insert(*names));
+    if (!form.binds[i].date_typed) continue;
+    std::vector<NodeId> nodes;
+    if (plain[i]) {
+      nodes = std::move(*plain[i]);
+    } else if (Result<Expr> nodeset = parse_expression(form.binds[i].nodeset); nodeset.ok()) {
+      nodes = nodeset_targets(nodeset.value(), model, host);
     }
+    for (NodeId node : nodes) dated[node] = true;
   }
-  walk(model, trie);
-  for (auto [bind, entry] : plain) targets[bind] = trie.entries[entry].matches;
-  return targets;
+  return dated;
 }
 
 std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,

@@ -27,6 +27,10 @@ std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocumen
 std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
                                                                    const XmlDocument& model);
 
+// By node id of the model: whether a bind typed as a date or date-time
+// applies to the node. Empty when the form types nothing so.
+std::vector<bool> date_typed_nodes(const Form& form, const XmlDocument& model, const Host& host);
+
 // The nodes one parsed nodeset selects from the model root.
 std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& model,
                                     const Host& host);

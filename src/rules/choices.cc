@@ -28,10 +28,12 @@ bool is_control(std::string_view name) {
 }
 
 // The host that label and itemset expressions run with: the form's secondary
-// instances and the given clock texts, but no choice labels.
+// instances and the given clock texts, but no choice labels. It knows no bind
+// types, so Collect is taken to read every node as text: where Enketo's
+// reading of a date would answer otherwise, the expression is refused.
 class LabelHost : public Host {
  public:
-  LabelHost(const Form& form, std::string_view today, std::string_view now)
+  LabelHost(const Form& form, ClockText today, ClockText now)
       : form_(form), today_(today), now_(now) {}
   const XmlDocument* lookup_table(std::string_view id) const override {
     auto found = form_.instances.find(std::string(id));
@@ -40,13 +42,14 @@ class LabelHost : public Host {
   std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
     return std::nullopt;
   }
-  std::string_view today() const override { return today_; }
-  std::string_view now() const override { return now_; }
+  ClockText today() const override { return today_; }
+  ClockText now() const override { return now_; }
+  bool typed_as_date(const XmlDocument&, NodeId) const override { return false; }
 
  private:
   const Form& form_;
-  std::string_view today_;
-  std::string_view now_;
+  ClockText today_;
+  ClockText now_;
 };
 
 // The "ref" of the itemset's first child named `child`.
@@ -182,8 +185,8 @@ std::string resolve_label(const Form& form, std::string_view reference, const Xm
 }
 
 std::optional<std::string> option_label(const Form& form, NodeId control, std::string_view value,
-                                        const XmlDocument& model, std::string_view today,
-                                        std::string_view now) {
+                                        const XmlDocument& model, ClockText today,
+                                        ClockText now) {
   std::string_view wanted = trim_white(value);
   std::optional<std::string> label = item_label(form, control, wanted, model);
   if (label) return label;
@@ -197,7 +200,7 @@ std::optional<std::vector<Choice>> list_choices(const Form& form, const XmlDocum
   std::optional<Itemset> itemset = read_itemset(form.document, control);
   if (!itemset) return std::nullopt;
   XmlDocument model = model_document(form, instance);
-  FormHost host(form, model, std::string(), std::string());
+  FormHost host(form, model, "", "");
   std::optional<ItemNodes> items = itemset_nodes(*itemset, model, host);
   if (!items) return std::nullopt;
   std::vector<Choice> choices;

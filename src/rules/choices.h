@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "eval/context.h"
 #include "rules/form.h"
 #include "tree/document.h"
 
@@ -45,8 +46,8 @@ std::string resolve_label(const Form& form, std::string_view reference, const Xm
 // no choice labels: a choice-name() inside it would otherwise ask for the
 // very label being resolved, without end.
 std::optional<std::string> option_label(const Form& form, NodeId control, std::string_view value,
-                                        const XmlDocument& model, std::string_view today,
-                                        std::string_view now);
+                                        const XmlDocument& model, ClockText today,
+                                        ClockText now);
 
 // The options a filtered question (one with an itemset) offers now, over
 // `instance` and the form's secondary instances but without a clock;

@@ -8,9 +8,6 @@
 namespace tolvar {
 namespace {
 
-constexpr std::string_view kDefaultToday = "1970-01-01";
-constexpr std::string_view kDefaultNow = "1970-01-01T00:00:00.000Z";
-
 // The first descendant of the root named `name` in document order, or
 // kNoNode. The walk stops there: these elements sit near the top of a
 // submission, and listing every node first would cost as much as the read.
@@ -37,8 +34,8 @@ std::optional<std::string> first_value(const XmlDocument& doc, std::string_view 
   return value;
 }
 
-std::string work_out_today(const XmlDocument& doc) {
-  if (auto today = first_value(doc, "today")) return *today;
+std::optional<std::string> work_out_today(const XmlDocument& doc) {
+  if (auto today = first_value(doc, "today")) return today;
   // The date part of a date-time: its first ten bytes, backing off to the
   // start of a character that the tenth byte would cut in two.
   if (auto end = first_value(doc, "end")) {
@@ -46,13 +43,12 @@ std::string work_out_today(const XmlDocument& doc) {
     while (cut > 0 && cut < end->size() && (static_cast<unsigned char>((*end)[cut]) & 0xC0) == 0x80) --cut;
     return end->substr(0, cut);
   }
-  return std::string(kDefaultToday);
+  return std::nullopt;
 }
 
-std::string work_out_now(const XmlDocument& doc) {
-  if (auto end = first_value(doc, "end")) return *end;
-  if (auto start = first_value(doc, "start")) return *start;
-  return std::string(kDefaultNow);
+std::optional<std::string> work_out_now(const XmlDocument& doc) {
+  if (auto end = first_value(doc, "end")) return end;
+  return first_value(doc, "start");
 }
 
 }  // namespace

@@ -22,8 +22,8 @@
 namespace tolvar {
 
 // The today and now texts a caller gave. A judge or an expression works a
-// missing one out from the submission (clock.h); a session starts from
-// 1970-01-01.
+// missing one out from the submission (clock.h); a session has only what
+// was given. Without one, today() and now() refuse.
 struct GivenClock {
   std::optional<std::string_view> today;
   std::optional<std::string_view> now;

@@ -35,6 +35,7 @@ Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
   }
   bind.constraint_msg = optional_text(given_attribute(document, element, "constraintMsg"));
   bind.required_msg = optional_text(given_attribute(document, element, "requiredMsg"));
+  bind.date_typed = is_date_type(given_attribute(document, element, "type"));
   return bind;
 }
 

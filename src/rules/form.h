@@ -29,6 +29,7 @@ struct Bind {
   std::optional<BindRule> constraint;
   std::optional<BindRule> required;
   std::optional<BindRule> readonly;
+  bool date_typed = false;  // type "date" or "dateTime": its nodes hold dates
 };
 
 struct Form {

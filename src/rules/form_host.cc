@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/unicode.h"
+#include "rules/bind_targets.h"
 #include "rules/choices.h"
 
 namespace tolvar {
@@ -19,8 +20,17 @@ bool is_unloaded_external(const XmlDocument& table) {
 
 }  // namespace
 
-FormHost::FormHost(const Form& form, const XmlDocument& model, std::string today, std::string now)
-    : form_(form), model_(model), today_(std::move(today)), now_(std::move(now)) {}
+// Date types are read with the host as it stands so far, which types no
+// node: a nodeset that is not a plain path sees its nodes as Collect sees
+// text.
+FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now)
+    : form_(form), model_(model), today_(today), now_(now) {
+  date_nodes_ = date_typed_nodes(form, model, *this);
+}
+
+bool FormHost::typed_as_date(const XmlDocument& document, NodeId node) const {
+  return &document == &model_ && node < date_nodes_.size() && date_nodes_[node];
+}
 
 const XmlDocument* FormHost::lookup_table(std::string_view id) const {
   auto found = form_.instances.find(std::string(id));

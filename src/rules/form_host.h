@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "eval/context.h"
 #include "rules/form.h"
@@ -11,21 +12,25 @@
 
 namespace tolvar {
 
-// The form's secondary instances and choice labels, and the clock texts.
+// The form's secondary instances, choice labels and date types, and the
+// clock texts. The model's structure and the clock texts must stay as they
+// are while the host lives.
 class FormHost : public Host {
  public:
-  FormHost(const Form& form, const XmlDocument& model, std::string today, std::string now);
+  FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now);
   const XmlDocument* lookup_table(std::string_view id) const override;
   std::optional<std::string> choice_label(std::string_view value,
                                           std::string_view question) const override;
-  std::string_view today() const override { return today_; }
-  std::string_view now() const override { return now_; }
+  ClockText today() const override { return today_; }
+  ClockText now() const override { return now_; }
+  bool typed_as_date(const XmlDocument& document, NodeId node) const override;
 
  private:
   const Form& form_;
   const XmlDocument& model_;
-  std::string today_;
-  std::string now_;
+  ClockText today_;
+  ClockText now_;
+  std::vector<bool> date_nodes_;  // by model node id
 };
 
 }  // namespace tolvar

@@ -21,4 +21,11 @@ bool is_secondary_instance(const XmlDocument& document, NodeId instance) {
   return document.attribute(instance, "id").has_value();
 }
 
+bool is_date_type(std::optional<std::string_view> type) {
+  if (!type) return false;
+  std::string_view name = trim_white(*type);
+  name.remove_prefix(name.rfind(':') + 1);  // npos + 1 is 0: no prefix
+  return equals_ignoring_ascii_case(name, "date") || equals_ignoring_ascii_case(name, "datetime");
+}
+
 }  // namespace tolvar

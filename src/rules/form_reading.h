@@ -35,6 +35,10 @@ inline constexpr RuleAttribute kRuleAttributes[] = {
 // readonly's failure while findings still list required first.
 inline constexpr std::size_t kRuleLoadOrder[] = {0, 1, 2, 4, 3};
 
+// Whether a bind's type attribute makes its nodes dates: "date" or
+// "dateTime", with any prefix, in any case.
+bool is_date_type(std::optional<std::string_view> type);
+
 // An <instance> with an "id", blank or not, is a secondary instance, read
 // through instance('id'); the primary instance is another matter (form.h).
 bool is_secondary_instance(const XmlDocument& document, NodeId instance);

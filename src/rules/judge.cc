@@ -9,6 +9,7 @@
 
 #include "rules/bind_targets.h"
 #include "rules/choices.h"
+#include "rules/date_calculations.h"
 #include "rules/form_host.h"
 #include "rules/model_document.h"
 #include "rules/node_paths.h"
@@ -164,8 +165,16 @@ Relevance relevance_of(const JudgeRun& run) {
   return relevance;
 }
 
-// Stored and calculated texts are compared byte for byte: "5" and "5.0"
-// differ, and an empty node is judged like any other.
+// Whether `stored` holds the calculated value. Texts are compared byte for
+// byte: "5" and "5.0" differ, and an empty node is judged like any other. A
+// boolean is stored "1" or "0" by JavaRosa and "true" or "false" by the
+// browsers, so either pair names it.
+bool holds_calculated(std::string_view stored, const Value& value, std::string_view calculated) {
+  if (stored == calculated) return true;
+  const bool* truth = std::get_if<bool>(&value);
+  return truth != nullptr && stored == (*truth ? "1" : "0");
+}
+
 void judge_calculations(const JudgeRun& run, const Relevance& relevance) {
   const Form& form = run.form;
   const std::vector<std::size_t> binds =
@@ -178,9 +187,15 @@ void judge_calculations(const JudgeRun& run, const Relevance& relevance) {
       into.add_not_evaluated(bind, node, value.error());
       return;
     }
-    std::string calculated = to_string(value.value(), into.model);
     std::string stored = into.model.string_value(node);
-    if (calculated == stored) return;
+    if (auto refusal = day_number_disagreement(bind, value.value())) {
+      if (!names_same_day(stored, std::get<double>(value.value()))) {
+        into.add_not_evaluated(bind, node, *refusal);
+      }
+      return;
+    }
+    std::string calculated = to_string(value.value(), into.model);
+    if (holds_calculated(stored, value.value(), calculated)) return;
     into.add(bind, node, FindingKind::Calculation);
     into.findings.back().stored = std::move(stored);
     into.findings.back().calculated = std::move(calculated);
@@ -250,11 +265,10 @@ std::string quote_value(std::string_view text) {
   return quoted;
 }
 
-Judgement judge_model(const Form& form, XmlDocument model, std::string_view today,
-                      std::string_view now) {
+Judgement judge_model(const Form& form, XmlDocument model, ClockText today, ClockText now) {
   Judgement judgement{std::move(model), {}, {}, 0};
   const XmlDocument& judged = judgement.model;
-  FormHost host(form, judged, std::string(today), std::string(now));
+  FormHost host(form, judged, today, now);
   BindTargets targets = bind_targets(form, judged, host);
   NodePaths paths(judged);
   std::vector<SubmissionFinding>& findings = judgement.findings;
@@ -277,22 +291,22 @@ const char* kind_text(FindingKind kind) {
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
-                                                std::string_view today, std::string_view now) {
+                                                ClockText today, ClockText now) {
   return judge_model(form, model_document(form, submission), today, now).findings;
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
-                                                std::string_view today, std::string_view now) {
+                                                ClockText today, ClockText now) {
   return judge_model(form, model_document(form, std::move(submission)), today, now).findings;
 }
 
-Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::string_view today,
-                        std::string_view now) {
+Judgement judge_in_full(const Form& form, const XmlDocument& submission, ClockText today,
+                        ClockText now) {
   return judge_model(form, model_document(form, submission), today, now);
 }
 
-Judgement judge_model_document(const Form& form, XmlDocument model, std::string_view today,
-                               std::string_view now) {
+Judgement judge_model_document(const Form& form, XmlDocument model, ClockText today,
+                               ClockText now) {
   return judge_model(form, std::move(model), today, now);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "eval/context.h"
 #include "rules/form.h"
 #include "tree/document.h"
 
@@ -38,10 +39,10 @@ struct Relevance {
 // Relevance, then calculations, then requirements and constraints, each in
 // bind order; paths as the form author writes them.
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
-                                                std::string_view today, std::string_view now);
+                                                ClockText today, ClockText now);
 // The same, judging the submission in place of a copy of it.
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
-                                                std::string_view today, std::string_view now);
+                                                ClockText today, ClockText now);
 
 // What judge_submission finds, with the evaluation document and the
 // relevance it judged by: the outcome of one judge run, for recompute to
@@ -52,11 +53,11 @@ struct Judgement {
   std::vector<SubmissionFinding> findings;
   std::size_t relevance_findings = 0;  // how many of the findings those are
 };
-Judgement judge_in_full(const Form& form, const XmlDocument& submission, std::string_view today,
-                        std::string_view now);
+Judgement judge_in_full(const Form& form, const XmlDocument& submission, ClockText today,
+                        ClockText now);
 // The same over an evaluation document model_document has already built.
-Judgement judge_model_document(const Form& form, XmlDocument model, std::string_view today,
-                               std::string_view now);
+Judgement judge_model_document(const Form& form, XmlDocument model, ClockText today,
+                               ClockText now);
 
 // The "says" text of a finding.
 std::string finding_message(const SubmissionFinding& finding);

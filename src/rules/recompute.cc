@@ -14,6 +14,7 @@
 #include "parser/expr.h"
 #include "parser/plain_path.h"
 #include "rules/bind_targets.h"
+#include "rules/date_calculations.h"
 #include "rules/form_host.h"
 #include "rules/judge.h"
 #include "rules/model_document.h"
@@ -117,6 +118,9 @@ CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
         result.failed.emplace_back(bind.nodeset, value.error());
         continue;
       }
+      // The engines would store different things: nothing is written, and
+      // the judge that follows reports why.
+      if (day_number_disagreement(bind, value.value())) continue;
       std::string text = to_string(value.value(), model);
       model.set_text(node, text);
       std::string path = paths.path(node);

@@ -20,8 +20,9 @@ struct SessionState {
   Form form;
   XmlDocument instance;
   Templates templates;
-  std::string today = "1970-01-01";
-  std::string now = "1970-01-01T00:00:00.000Z";
+  // Nothing unless the caller gave them: today() and now() then refuse.
+  std::optional<std::string> today;
+  std::optional<std::string> now;
 };
 
 // Loads the form and builds the starting instance: the primary instance, or

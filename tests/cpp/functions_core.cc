@@ -68,8 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
         CallCase{"sin(1)", "error: unknown function sin()"},
         CallCase{"uuid()", "error: uuid() is not implemented yet — tolvar refuses to guess at a "
                            "value the form will act on"},
-        CallCase{"date('2024-01-01')", "error: date() is not implemented yet — tolvar refuses "
-                                       "to guess at a value the form will act on"},
+        CallCase{"date('2024-01-01')", "'2024-01-01'"},
+        CallCase{"date-time('2024-01-01')", "error: date-time() is not implemented yet — tolvar "
+                                            "refuses to guess at a value the form will act on"},
         CallCase{"indexed-repeat(/a, /b, 1)",
                  "error: indexed-repeat() is not implemented yet — tolvar refuses to guess at a "
                  "value the form will act on"},

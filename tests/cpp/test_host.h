@@ -34,8 +34,8 @@ class TestHost : public Host {
     if (found == labels.end()) return std::nullopt;
     return found->second;
   }
-  std::string_view today() const override { return today_; }
-  std::string_view now() const override { return now_; }
+  ClockText today() const override { return today_; }
+  ClockText now() const override { return now_; }
 
  private:
   std::string today_;

@@ -18,10 +18,6 @@ constexpr std::string_view kBooleanFunctions[] = {
     "not",      "regex",               "selected",  "starts-with", "true",   "weighted-checklist",
 };
 
-bool is_relational(InfixOp op) {
-  return op == InfixOp::Lt || op == InfixOp::Le || op == InfixOp::Gt || op == InfixOp::Ge;
-}
-
 bool is_boolean_result(const Expr& expr) {
   if (expr.kind == ExprKind::Infix) {
     switch (expr.ops.back()) {  // the outermost operation of the chain
@@ -71,7 +67,7 @@ void check_date_operand(const Expr& operand, std::vector<RuleHit>& hits) {
 void check_date_text(InfixOp op, const Expr& lhs, const Expr& rhs, std::vector<RuleHit>& hits) {
   // Equality compares a literal as text (XPath 1.0); ordering and
   // arithmetic convert it, which is where the engines part.
-  if (!is_relational(op) && op != InfixOp::Add && op != InfixOp::Sub) return;
+  if (!is_order(op) && op != InfixOp::Add && op != InfixOp::Sub) return;
   check_date_operand(lhs, hits);
   check_date_operand(rhs, hits);
 }

@@ -22,19 +22,6 @@ bool is_comparison(InfixOp op) {
   }
 }
 
-bool is_arithmetic(InfixOp op) {
-  switch (op) {
-    case InfixOp::Add:
-    case InfixOp::Sub:
-    case InfixOp::Mul:
-    case InfixOp::Div:
-    case InfixOp::Mod:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void check_operation(InfixOp op, const Expr& lhs, const Expr& rhs, const RuleSite& site,
                      std::vector<RuleHit>& hits) {
   if (is_comparison(op)) {
