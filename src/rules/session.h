@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "rules/declared_elements.h"
 #include "rules/form.h"
 #include "tree/document.h"
 #include "rules/instance_edit.h"
@@ -20,6 +21,7 @@ struct SessionState {
   Form form;
   XmlDocument instance;
   Templates templates;
+  DeclaredElements declared;
   std::string today = "1970-01-01";
   std::string now = "1970-01-01T00:00:00.000Z";
 };
