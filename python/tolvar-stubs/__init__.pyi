@@ -73,6 +73,8 @@ class Session:
         """Answer a question."""
     def get(self, path: str) -> str:
         """The current answer, or the empty string."""
+    def declares(self, path: str) -> bool:
+        """Whether the path names an element the form declares."""
     def add_row(self, path: str) -> int:
         """Add a row to a repeat; returns how many there are now."""
     def remove_row(self, path: str, position: SupportsIndex) -> int:

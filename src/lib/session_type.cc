@@ -137,6 +137,14 @@ PyObject* session_get(PyObject* self, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyObject* session_declares(PyObject* self, PyObject* args, PyObject* kwargs) {
+  std::string_view path;
+  if (!path_arguments(args, kwargs, "O:declares", "declares", path, nullptr)) return nullptr;
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    return PyBool_FromLong(session.declares(path));
+  });
+}
+
 PyObject* session_add_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:add_row", "add_row", path, nullptr)) return nullptr;
@@ -233,6 +241,11 @@ PyMethodDef session_methods[] = {
      "set($self, path, value)\n--\n\nAnswer a question."},
     {"get", as_cfunction(session_get), METH_VARARGS | METH_KEYWORDS,
      "get($self, path)\n--\n\nThe current answer, or the empty string."},
+    {"declares", as_cfunction(session_declares), METH_VARARGS | METH_KEYWORDS,
+     "declares($self, path)\n--\n\nWhether the path names an element the form declares.\n\n"
+     "`set` creates any element it does not find, so a misspelt path writes\n"
+     "a new element; ask first to catch it. Row indices do not matter:\n"
+     "/data/rep[3]/q is declared when the repeat rep declares q."},
     {"add_row", as_cfunction(session_add_row), METH_VARARGS | METH_KEYWORDS,
      "add_row($self, path)\n--\n\nAdd a row to a repeat; returns how many there are now."},
     {"remove_row", as_cfunction(session_remove_row), METH_VARARGS | METH_KEYWORDS,

@@ -89,6 +89,10 @@ RecomputeResult Session::recompute() {
   return result;
 }
 
+bool Session::declares(std::string_view path) const {
+  return state_.declared.contains(path);
+}
+
 std::optional<std::vector<Choice>> Session::choices(std::string_view path) const {
   return list_choices(state_.form, state_.instance, path);
 }

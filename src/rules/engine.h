@@ -88,6 +88,9 @@ class Session {
     if (reported) snapshot.keep();
     return reported;
   }
+  // Whether the path names an element the form declares (its primary
+  // instance, templates included), whatever the instance holds now.
+  bool declares(std::string_view path) const;
   // The options of a filtered question now; nothing when its list is fixed.
   std::optional<std::vector<Choice>> choices(std::string_view path) const;
   // The instance as it would be submitted.

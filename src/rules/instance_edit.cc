@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "parser/expr.h"
+#include "rules/element_path.h"
 #include "base/unicode.h"
 
 namespace tolvar {
@@ -38,18 +39,6 @@ std::string quoted_path(std::string_view path) {
 
 bool is_template_row(const XmlDocument& document, NodeId element) {
   return document.attribute(element, kTemplateAttribute).has_value();
-}
-
-// Length of the piece without a trailing positional index such as "[2]";
-// the whole length when it has none.
-std::size_t length_without_index(std::string_view piece) {
-  if (!piece.ends_with(']')) return piece.size();
-  std::size_t open = piece.rfind('[');
-  if (open == std::string_view::npos || open + 2 >= piece.size()) return piece.size();
-  std::string_view digits = piece.substr(open + 1, piece.size() - open - 2);
-  bool numeric =
-      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-  return numeric ? open : piece.size();
 }
 
 // The path with the row index removed from every step that names a repeat
@@ -106,18 +95,6 @@ NodeId first_in_document_order(const XmlDocument& document, const std::vector<No
     return document.rank_of(a) < document.rank_of(b);
   });
   return earliest == ids.end() ? kNoNode : *earliest;
-}
-
-// The pieces between slashes, empty ones dropped.
-std::vector<std::string_view> path_pieces(std::string_view path) {
-  std::vector<std::string_view> pieces;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t slash = std::min(path.find('/', start), path.size());
-    if (slash > start) pieces.push_back(path.substr(start, slash - start));
-    start = slash + 1;
-  }
-  return pieces;
 }
 
 bool is_name_start(char32_t c) {
@@ -251,6 +228,11 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
   if (path.find_first_not_of('/') == std::string_view::npos) {
     return fail(quoted_path(path) + " names nothing");
   }
+  // An empty step would otherwise be read as a name: "/data/a/" writes a
+  // second a, "/data/" a data inside data.
+  if (has_empty_step(path)) {
+    return fail(quoted_path(path) + " has an empty step (\"//\" or a trailing \"/\")");
+  }
   NodeId found = find_node(instance, path, host);
   if (found != kNoNode) {
     instance.set_text(found, value);
@@ -264,8 +246,7 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
     }
   }
   if (!instance.has_root()) return fail("the instance has no root");
-  std::span<const std::string_view> names(pieces);
-  if (names.size() >= 2 && names.front() == instance[instance.root].name()) names = names.subspan(1);
+  std::span<const std::string_view> names = below_root(pieces, instance[instance.root].name());
 
   // Every piece to be created is checked before anything changes.
   auto [parent, missing] = deepest_existing_group(instance, names);

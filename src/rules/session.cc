@@ -21,6 +21,7 @@ Result<SessionState> start_session(std::string_view form_text,
   SessionState session;
   session.form = std::move(form).value();
   session.instance = std::move(primary).value();
+  session.declared = DeclaredElements(session.instance);
   session.templates = extract_templates(session.instance);
   if (saved) {
     // The form's own templates win: rows marked as templates in a saved

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "rules/declared_elements.h"
 #include "rules/form.h"
 #include "tree/document.h"
 #include "rules/instance_edit.h"
@@ -20,6 +21,7 @@ struct SessionState {
   Form form;
   XmlDocument instance;
   Templates templates;
+  DeclaredElements declared;
   // Nothing unless the caller gave them: today() and now() then refuse.
   std::optional<std::string> today;
   std::optional<std::string> now;

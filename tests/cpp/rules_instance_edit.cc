@@ -78,7 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Pieces that pass are created exactly as written.
         SetCase{"<data/>", "/data/jr:x", "1", "<data><jr:x>1</jr:x></data>"},
         SetCase{"<data/>", "/data/été_1", "1", "<data><été_1>1</été_1></data>"},
-        SetCase{"<data/>", "/data/_a-b.c", "1", "<data><_a-b.c>1</_a-b.c></data>"}));
+        SetCase{"<data/>", "/data/_a-b.c", "1", "<data><_a-b.c>1</_a-b.c></data>"},
+        SetCase{"<data><r><a/></r></data>", "/data/r[count(//a) = 1]/a", "1",
+                "<data><r><a>1</a></r></data>"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SetAnswer,
@@ -100,7 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"<data/>", "/data/a:b:c", "1",
                 "'/data/a:b:c' cannot be created — a:b:c is not an XML element name"},
         SetCase{"<data/>", "/data/a:", "1",
-                "'/data/a:' cannot be created — a: is not an XML element name"}));
+                "'/data/a:' cannot be created — a: is not an XML element name"},
+        SetCase{"<data><a/></data>", "/data/a/", "1",
+                R"('/data/a/' has an empty step ("//" or a trailing "/"))"},
+        SetCase{"<data/>", "/data/", "1", R"('/data/' has an empty step ("//" or a trailing "/"))"},
+        SetCase{"<data><a/></data>", "/data//a", "1",
+                R"('/data//a' has an empty step ("//" or a trailing "/"))"}));
 
 TEST(SetAnswer, RefusesAnInstanceWithoutRootAfterThePieceChecks) {
   XmlDocument empty;

@@ -29,6 +29,7 @@ def session():
     [
         ("set", "($self, path, value)", "Answer a question."),
         ("get", "($self, path)", "The current answer, or the empty string."),
+        ("declares", "($self, path)", "Whether the path names an element the form declares."),
         ("add_row", "($self, path)", "Add a row to a repeat; returns how many there are now."),
         ("remove_row", "($self, path, position)", "Remove one row, counted from 1 as XPath counts."),
         ("recompute", "($self)", "Run the form's logic and apply what it derives."),
@@ -56,6 +57,20 @@ def test_set_writes_and_creates_plain_elements(session):
     session.set("/data/new/leaf", "v")
     assert session.get("/data/new/leaf") == "v"
     assert "<new><leaf>v</leaf></new></data>" in session.instance_xml()
+    session.set("/data/rep[count(//x) = 1]/x", "7")
+    assert session.get("/data/rep/x") == "7"
+
+
+@pytest.mark.parametrize(
+    "path, declared",
+    [("/data/q", True), ("q", True), ("/q", True), ("/data", True), ("/data/grp/inner", True),
+     ("/data/rep/x", True), ("/data/rep[5]/x", True), ("/data/hh_haed", False),
+     ("/data/grp/innr", False), ("/data/x", False), ("data", False), ("/data/q/", False),
+     ("/data//q", False), ("/", False), ("", False)],
+)
+def test_declares_follows_the_form_not_the_instance(path, declared):
+    session = tolvar.Session(FORM, instance="<data><hh_haed/></data>")
+    assert session.declares(path) is declared
 
 
 @pytest.mark.parametrize(
@@ -67,6 +82,10 @@ def test_set_writes_and_creates_plain_elements(session):
         ("concat('a')", "'concat('a')' cannot be created — concat('a') is not an XML element name"),
         ("/data/@lang", "'/data/@lang' cannot be created — @lang is not an XML element name"),
         ("/data/a b", "'/data/a b' cannot be created — a b is not an XML element name"),
+        ("/data/q/", """'/data/q/' has an empty step ("//" or a trailing "/")"""),
+        ("/data/", """'/data/' has an empty step ("//" or a trailing "/")"""),
+        ("/data//q", """'/data//q' has an empty step ("//" or a trailing "/")"""),
+        ("//q", """'//q' has an empty step ("//" or a trailing "/")"""),
     ],
 )
 def test_set_refusals_leave_the_instance_as_it_was(session, path, message):

@@ -1,0 +1,55 @@
+// How a caller's path reads as a chain of element names.
+#include "rules/element_path.h"
+
+#include <algorithm>
+
+namespace tolvar {
+
+bool has_empty_step(std::string_view path) {
+  std::size_t depth = 0;  // inside predicates a "//" is an expression's own
+  char quote = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    char c = path[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (depth > 0 && (c == '\'' || c == '"')) {
+      quote = c;
+    } else if (c == '[') {
+      ++depth;
+    } else if (c == ']') {
+      if (depth > 0) --depth;
+    } else if (depth == 0 && c == '/' && (i + 1 == path.size() || path[i + 1] == '/')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string_view> path_pieces(std::string_view path) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t slash = std::min(path.find('/', start), path.size());
+    if (slash > start) pieces.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  return pieces;
+}
+
+std::span<const std::string_view> below_root(std::span<const std::string_view> pieces,
+                                             std::string_view root_name) {
+  if (pieces.size() >= 2 && pieces.front() == root_name) return pieces.subspan(1);
+  return pieces;
+}
+
+std::size_t length_without_index(std::string_view piece) {
+  if (!piece.ends_with(']')) return piece.size();
+  std::size_t open = piece.rfind('[');
+  if (open == std::string_view::npos || open + 2 >= piece.size()) return piece.size();
+  std::string_view digits = piece.substr(open + 1, piece.size() - open - 2);
+  bool numeric =
+      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return numeric ? open : piece.size();
+}
+
+}  // namespace tolvar
