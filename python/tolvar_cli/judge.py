@@ -175,7 +175,11 @@ class _Batch:
     report: JudgeReport
     tally: JudgeTally
     progress: Progress
-    done: int = 0
+
+    @property
+    def done(self) -> int:
+        """Counted as the summary counts, wherever an interrupt lands."""
+        return self.tally.clean + self.tally.with_findings + self.tally.unjudged
 
     def add(self, outcome: Outcome) -> None:
         if isinstance(outcome, InputError):
@@ -188,7 +192,6 @@ class _Batch:
             self.progress.make_room()
             self.report.submission(path, findings)
         self.progress.advance()
-        self.done += 1
 
     def finish(self) -> None:
         self.progress.clear()

@@ -1,3 +1,4 @@
+import concurrent.futures
 import copy
 import pickle
 import threading
@@ -116,3 +117,29 @@ def test_a_session_copy_is_independent_and_starts_where_the_original_stands(dupl
     ours, theirs = session.recompute(), what_if.recompute()
     assert (ours["invalid"], theirs["invalid"]) == ([], [("/data/age", theirs["invalid"][0][1])])
     assert list(ours["repeats"].values()) == [2] and list(theirs["repeats"].values()) == [1]
+
+
+def batch_of_submissions():
+    ages = ["", "7", "150", "abc"]
+    return [f"<data><age>{ages[n % 4]}</age><n>{n}</n><end>2020-01-01</end></data>" for n in range(40)]
+
+
+def test_a_process_pool_judges_as_the_form_does_in_process():
+    form = tolvar.Form(FORM)
+    submissions = batch_of_submissions()
+    with concurrent.futures.ProcessPoolExecutor(2) as pool:
+        pooled = list(pool.map(form.findings, submissions, chunksize=8))
+    assert pooled == [form.findings(s) for s in submissions]
+
+
+def test_a_dask_local_cluster_judges_as_the_form_does_in_process():
+    distributed = pytest.importorskip("dask.distributed")
+    form = tolvar.Form(FORM)
+    submissions = batch_of_submissions()
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as client:
+        shared = client.scatter(form, broadcast=True)
+        futures = client.map(lambda form, text: form.findings(text), [shared] * len(submissions),
+                             submissions)
+        assert client.gather(futures) == [form.findings(s) for s in submissions]
