@@ -15,6 +15,22 @@ FORM = """<h:html xmlns:h="h" xmlns:jr="jr"><h:head><model>
 </model></h:head></h:html>"""
 
 
+@pytest.mark.parametrize(
+    "method, signature, first_line",
+    [
+        ("findings", "($self, submission, today=None, now=None)",
+         "What the form's own rules say about a submission: the same as"),
+        ("session", "($self, instance=None, today=None, now=None)",
+         "A Session of this form, which shares the loaded form instead of"),
+        ("check", "($self)", "The form's portability findings, as check_form gives them."),
+    ],
+)
+def test_methods_carry_signature_and_docstring(method, signature, first_line):
+    function = getattr(tolvar.Form, method)
+    assert function.__text_signature__ == signature
+    assert function.__doc__.splitlines()[0] == first_line
+
+
 def corpus_pairs(corpus):
     for folder in sorted((corpus / "submissions").iterdir()):
         for submission in sorted(folder.glob("*.xml")):
