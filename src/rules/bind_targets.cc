@@ -72,23 +72,18 @@ std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& mode
 }
 
 std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
-  Result<Expr> nodeset = parse_expression(bind.nodeset);
-  return nodeset.ok() ? nodeset_targets(nodeset.value(), model, host) : std::vector<NodeId>{};
+  return bind.target ? nodeset_targets(*bind.target, model, host) : std::vector<NodeId>{};
 }
 
 std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
                                                                    const XmlDocument& model) {
   std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());
   if (!model.has_root()) return targets;
-  std::vector<Expr> parsed;  // keeps the names the trie points into
-  parsed.reserve(form.binds.size());
   std::vector<std::pair<std::size_t, std::size_t>> plain;  // bind index, trie entry
-  NameTrie trie;
+  NameTrie trie;  // points into the form's parsed nodesets
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
-    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
-    if (!nodeset.ok()) continue;
-    parsed.push_back(std::move(nodeset).value());
-    if (auto names = plain_names(parsed.back(), model[model.root].name())) {
+    if (!form.binds[i].target) continue;
+    if (auto names = plain_names(*form.binds[i].target, model[model.root].name())) {
       plain.emplace_back(i, trie.insert(*names));
     }
   }
@@ -106,8 +101,7 @@ std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocumen
       targets[i] = std::move(*plain[i]);
       continue;
     }
-    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
-    if (nodeset.ok()) targets[i] = nodeset_targets(nodeset.value(), model, host);
+    targets[i] = bound_nodes(form.binds[i], model, host);
   }
   return targets;
 }
