@@ -255,6 +255,84 @@ def memory(work: Path, runs: int) -> Row:
                "<= 5x the submission's size", ratios, "x its size", lambda r: r <= 5)
 
 
+# RSS before and after judging 10,000 submissions with one Form, in a fresh
+# interpreter so nothing else the bench did is counted. The first 5,000
+# calls warm the allocator up and are not counted.
+_FLAT_SCRIPT = """
+import sys, tolvar
+
+def rss_kib():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+
+form = tolvar.Form(sys.argv[1])
+submission = open(sys.argv[2]).read()
+for _ in range(5_000):
+    form.findings(submission)
+before = rss_kib()
+for _ in range(10_000):
+    form.findings(submission)
+print(rss_kib() / before)
+"""
+
+
+def loaded_form(runs: int) -> list[Row]:
+    path = CORPUS_FORMS / "javarosa__whova_form.xml"
+    text = path.read_text(encoding="utf-8")
+    blank = tolvar.Session(text).instance_xml()
+    form = tolvar.Form(text)
+    # Per call: 200 calls of the loaded form against 20 loads, which take
+    # as long as the 200 calls' worth would only ten times over.
+    ratios = paired(lambda: timed_repeat(lambda: form.findings(blank), 200),
+                    lambda: timed_repeat(lambda: tolvar.submission_findings(text, blank), 20),
+                    runs)
+    speed = Row("Loaded form: findings", f"Form.findings vs submission_findings per call, blank "
+                f"submissions of {path.name}", ">= 20x faster", ratios, "x faster",
+                lambda r: r >= 20)
+    with tempfile.TemporaryDirectory(prefix="tolvar-bench-") as folder:
+        submission = Path(folder) / "submission.xml"
+        submission.write_text(blank)
+        growth = []
+        for _ in range(max(1, runs // 3)):
+            completed = subprocess.run([sys.executable, "-c", _FLAT_SCRIPT, str(path),
+                                        str(submission)], check=True, capture_output=True,
+                                       text=True)
+            growth.append(float(completed.stdout))
+    flat = Row("Loaded form: memory", f"RSS after 10,000 more Form.findings over before ({path.name})",
+               "<= 1.02x (flat)", growth, "x", lambda r: r <= 1.02)
+    return [speed, flat]
+
+
+def judge_command(work: Path, runs: int) -> list[Row]:
+    export = work / "export"
+    form = work / "form.xml"
+    submission = inputs.submission(2)
+    for number in range(10_000):
+        folder = export / f"uuid-{number:05}"
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / "submission.xml").write_text(submission)
+    paths = sorted(export.rglob("*.xml"))
+    tolvar_command = str(Path(sys.executable).with_name("tolvar"))
+
+    def judge(jobs: int) -> float:
+        return timed(lambda: subprocess.run([tolvar_command, "judge", "--jobs", str(jobs), str(form),
+                                             str(export)], capture_output=True, check=False))
+
+    def read() -> float:
+        return timed(lambda: [tolvar.eval_expression("1", str(path)) for path in paths])
+
+    runs = max(1, runs // 3)
+    alone = [1 / r for r in paired(lambda: judge(1), read, runs)]
+    jobs = paired(lambda: judge(2), lambda: judge(1), runs)
+    return [Row("Judge command: one process", "tolvar judge --jobs 1 over 10,000 small submissions "
+                "vs reading and parsing them (eval_expression(\"1\", path))", "<= 2x the read",
+                alone, "x the read", lambda r: r <= 2),
+            Row("Judge command: two processes", "tolvar judge --jobs 2 vs --jobs 1, the same batch",
+                ">= 1.7x faster", jobs, "x faster", lambda r: r >= 1.7)]
+
+
 def largest_form() -> Path:
     return max(CORPUS_FORMS.glob("*.xml"), key=lambda p: p.stat().st_size)
 
@@ -318,6 +396,8 @@ def main() -> None:
             ("Scaling", lambda: scaling(args.runs)),
             ("Memory", lambda: [memory(work, args.runs)]),
             ("Large real form", lambda: large_real_form(args.runs)),
+            ("Loaded form", lambda: loaded_form(args.runs)),
+            ("Judge command", lambda: judge_command(work, args.runs)),
         ]
         for name, step in steps:
             if args.only and not any(word.lower() in name.lower() for word in args.only):

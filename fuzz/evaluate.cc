@@ -40,7 +40,7 @@ const Fixture& fixture() {
     auto* made = new Fixture{std::move(started).value(), std::move(instance_xml), XmlDocument(),
                              kNoNode};
     const SessionState& state = made->session.state();
-    made->model = model_document(state.form, state.instance);
+    made->model = model_document(*state.form, state.instance);
     BareHost host("", "");
     Result<Expr> path = parse_expression("/model/data/hh/person[2]/page");
     Result<Value> found = evaluate(path.value(), EvalContext{made->model, made->model.root, 1, 1, host});
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "the module's road gives the evaluator's value");
   }
 
-  FormHost host(fixed.session.state().form, fixed.model, "2024-05-06", "2024-05-06T10:11:12.000+02:00");
+  FormHost host(*fixed.session.state().form, fixed.model, "2024-05-06", "2024-05-06T10:11:12.000+02:00");
   Result<Value> in_row = evaluate(expr, EvalContext{fixed.model, fixed.row_page, 2, 3, host});
   if (in_row.ok()) check_value(in_row.value(), fixed.model);
   return 0;

@@ -3,7 +3,7 @@
 The TypedDicts and Literal aliases below exist for type checkers only; import
 them under `if TYPE_CHECKING:`.
 """
-from typing import Literal, SupportsIndex, TypedDict, final
+from typing import Any, Literal, SupportsIndex, TypedDict, final
 
 __version__: str
 
@@ -85,3 +85,29 @@ class Session:
         """The choices a filtered question offers right now, or None when its list is fixed."""
     def instance_xml(self) -> str:
         """The instance as it would be submitted."""
+    def __copy__(self) -> Session:
+        """An independent session with the same instance and clock."""
+    def __deepcopy__(self, memo: Any) -> Session:
+        """The same as __copy__."""
+    def __reduce__(self) -> tuple[type[Session], tuple[str, str, str, str]]:
+        """Pickles as the form's text, the instance and the clock."""
+
+@final
+class Form:
+    """A form loaded once, to judge any number of submissions against."""
+
+    def __new__(cls, form: str) -> Form: ...
+    def findings(
+        self, submission: str, today: str | None = None, now: str | None = None
+    ) -> list[SubmissionFinding]:
+        """What the form's own rules say about a submission, as submission_findings says it."""
+    def session(
+        self, instance: str | None = None, today: str | None = None, now: str | None = None
+    ) -> Session:
+        """A Session of this form, sharing the loaded form."""
+    def check(self) -> list[PortabilityFinding]:
+        """The form's portability findings, as check_form gives them."""
+    def __reduce__(self) -> tuple[type[Form], tuple[str]]:
+        """Pickles as the form's text."""
+    def __eq__(self, value: object, /) -> bool: ...
+    def __hash__(self) -> int: ...

@@ -1,4 +1,6 @@
 """The one error the commands report and carry on from."""
+from __future__ import annotations
+
 from pathlib import Path
 
 
@@ -12,3 +14,8 @@ class InputError(Exception):
     def __init__(self, path: Path, reason: str) -> None:
         super().__init__(f"{path}: {reason}")
         self.path = path
+        self.reason = reason
+
+    def __reduce__(self) -> tuple[type[InputError], tuple[Path, str]]:
+        # Crosses from the worker processes of `tolvar judge --jobs`.
+        return InputError, (self.path, self.reason)

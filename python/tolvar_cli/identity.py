@@ -36,11 +36,8 @@ class Identity:
 def of_form(form: str) -> Identity | None:
     """The identity of the form's primary instance, or None when it has none to compare.
 
-    RuntimeError when the form cannot be loaded: it is loaded once here,
-    against an empty submission, so that fault is told once and as the
-    form's, not again for every submission.
+    RuntimeError when the form's XML is malformed.
     """
-    tolvar.submission_findings(form, "<_/>")
     root, _, form_id = tolvar.eval_expression(_FORM_ROOT_AND_ID, form).partition(" ")
     return Identity(root, form_id) if root else None
 

@@ -2,9 +2,14 @@
 from __future__ import annotations
 
 import argparse
+import concurrent.futures
 import dataclasses
+import os
+import signal
 import sys
+from collections.abc import Iterator
 from pathlib import Path
+from typing import TypeAlias
 
 import tolvar
 
@@ -14,7 +19,11 @@ from tolvar_cli.judge_report import REPORTS, JudgeReport, JudgeTally
 from tolvar_cli.output import BAD_INPUT, INTERRUPTED, complain, exit_status, plural
 from tolvar_cli.paths import expand
 from tolvar_cli.progress import Progress
-from tolvar_cli.sources import Form, read_form, read_submission
+from tolvar_cli.sources import read_form, read_submission
+
+# Below this many submissions, starting worker processes (each loading the
+# form) costs more than it saves.
+PARALLEL_FROM = 200
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -32,8 +41,19 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
     parser.add_argument("--format", choices=sorted(REPORTS), default="text",
                         help="text for reading (the default); json, one object per finding "
                              "and line; csv")
+    parser.add_argument("--jobs", type=_positive, metavar="N",
+                        help="judge in N processes; by default as many as there are cores for "
+                             f"a batch of {PARALLEL_FROM} submissions or more, else 1. The "
+                             "output is the same, line for line")
     add_clock_arguments(parser)
     parser.set_defaults(run=run)
+
+
+def _positive(text: str) -> int:
+    number = int(text)
+    if number < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, not {number}")
+    return number
 
 
 def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
@@ -49,7 +69,8 @@ def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
 def run(arguments: argparse.Namespace) -> int:
     try:
         form = read_form(Path(arguments.form))
-        form_identity = identity.of_form(form.text)
+        judge = _Judge(tolvar.Form(form.text), identity.of_form(form.text),
+                       arguments.today, arguments.now)
     except InputError as error:
         complain(str(error))
         return BAD_INPUT
@@ -57,55 +78,45 @@ def run(arguments: argparse.Namespace) -> int:
         complain(f"{arguments.form}: {error}")
         return BAD_INPUT
     items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=form.path)
-    batch = _Batch(form, form_identity, arguments.today, arguments.now,
-                   REPORTS[arguments.format](sys.stdout), JudgeTally(),
+    batch = _Batch(REPORTS[arguments.format](sys.stdout), JudgeTally(),
                    Progress(len(items), "submissions", sys.stderr, sys.stdout))
-    done = 0
-    try:
-        for item in items:
-            if isinstance(item, InputError):
-                batch.fail(item)
-            else:
-                batch.judge(item)
-            done += 1
-    except KeyboardInterrupt:
-        batch.finish()
-        complain(f"interrupted after {done} of {plural(len(items), 'submission')}")
-        return INTERRUPTED
+    jobs = arguments.jobs or (_cores() if len(items) >= PARALLEL_FROM else 1)
+    with _Outcomes(judge, items, jobs) as outcomes:
+        try:
+            for outcome in outcomes:
+                batch.add(outcome)
+        except KeyboardInterrupt:
+            batch.finish()
+            complain(f"interrupted after {batch.done} of {plural(len(items), 'submission')}")
+            return INTERRUPTED
     batch.finish()
     return exit_status(batch.tally.unjudged, batch.tally.findings)
 
 
-@dataclasses.dataclass
-class _Batch:
-    form: Form
+def _cores() -> int:
+    return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
+
+
+# What became of one submission: its findings, or why it could not be judged.
+Outcome: TypeAlias = "tuple[Path, list[tolvar.SubmissionFinding]] | InputError"
+
+
+@dataclasses.dataclass(frozen=True)
+class _Judge:
+    """Judges one item; pickles (the form as its text) to reach worker processes."""
+
+    form: tolvar.Form
     form_identity: identity.Identity | None
     today: str | None
     now: str | None
-    report: JudgeReport
-    tally: JudgeTally
-    progress: Progress
 
-    def judge(self, path: Path) -> None:
+    def __call__(self, item: Path | InputError) -> Outcome:
+        if isinstance(item, InputError):
+            return item
         try:
-            findings = self._findings(path)
+            return item, self._findings(item)
         except InputError as error:
-            self.fail(error)
-            return
-        self.tally.add(findings)
-        self.progress.make_room()
-        self.report.submission(path, findings)
-        self.progress.advance()
-
-    def fail(self, error: InputError) -> None:
-        self.tally.unjudged += 1
-        self.progress.clear()  # the complaint goes to the bar's own stream
-        complain(str(error))
-        self.progress.advance()
-
-    def finish(self) -> None:
-        self.progress.clear()
-        self.report.finish(self.tally)
+            return error
 
     def _findings(self, path: Path) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
@@ -114,6 +125,75 @@ class _Batch:
             if self.form_identity and not self.form_identity.accepts(theirs):
                 raise InputError(path, f"not a submission of this form: its root is {theirs}, "
                                        f"the form's instance is {self.form_identity}")
-            return tolvar.submission_findings(self.form.text, text, self.today, self.now)
+            return self.form.findings(text, self.today, self.now)
         except RuntimeError as error:  # the submission's XML is malformed
             raise InputError(path, str(error)) from None
+
+
+class _Outcomes:
+    """The outcome of every item, in the items' order, judged in `jobs` processes."""
+
+    def __init__(self, judge: _Judge, items: list[Path | InputError], jobs: int) -> None:
+        self._judge = judge
+        self._items = items
+        self._jobs = min(jobs, len(items))
+        self._pool: concurrent.futures.ProcessPoolExecutor | None = None
+
+    def __enter__(self) -> Iterator[Outcome]:
+        if self._jobs <= 1:
+            return map(self._judge, self._items)
+        self._pool = concurrent.futures.ProcessPoolExecutor(
+            self._jobs, initializer=_start_worker, initargs=(self._judge,))
+        # Chunks keep the pipes busy without making the last worker finish
+        # long after the others.
+        chunk = max(1, min(64, len(self._items) // (self._jobs * 8)))
+        return self._pool.map(_judge_in_worker, self._items, chunksize=chunk)
+
+    def __exit__(self, *_: object) -> None:
+        if self._pool:
+            self._pool.shutdown(cancel_futures=True)
+
+
+# Each worker process's judge, set once when it starts, so the form crosses
+# to it and loads once rather than with every chunk.
+_worker_judge: _Judge | None = None
+
+
+def _start_worker(judge: _Judge) -> None:
+    global _worker_judge
+    # Ctrl-C reaches the whole process group; the parent alone reports it.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    _worker_judge = judge
+
+
+def _judge_in_worker(item: Path | InputError) -> Outcome:
+    assert _worker_judge is not None
+    return _worker_judge(item)
+
+
+@dataclasses.dataclass
+class _Batch:
+    report: JudgeReport
+    tally: JudgeTally
+    progress: Progress
+
+    @property
+    def done(self) -> int:
+        """Counted as the summary counts, wherever an interrupt lands."""
+        return self.tally.clean + self.tally.with_findings + self.tally.unjudged
+
+    def add(self, outcome: Outcome) -> None:
+        if isinstance(outcome, InputError):
+            self.tally.unjudged += 1
+            self.progress.clear()  # the complaint goes to the bar's own stream
+            complain(str(outcome))
+        else:
+            path, findings = outcome
+            self.tally.add(findings)
+            self.progress.make_room()
+            self.report.submission(path, findings)
+        self.progress.advance()
+
+    def finish(self) -> None:
+        self.progress.clear()
+        self.report.finish(self.tally)

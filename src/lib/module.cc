@@ -6,38 +6,15 @@
 #include <vector>
 
 #include "lib/convert.h"
+#include "lib/finding_dicts.h"
+#include "lib/form_type.h"
+#include "lib/module_state.h"
 #include "lib/python.h"
 #include "lib/session_type.h"
 #include "rules/engine.h"
 
 namespace tolvar::py {
 namespace {
-
-PyObject* finding_dict(const Finding& finding) {
-  PyObject* dict = PyDict_New();
-  if (!dict) return nullptr;
-  bool ok = set_item(dict, "says", new_str(finding_says(finding))) &&
-            set_item(dict, "path", new_str(finding.path)) &&
-            set_item(dict, "rule", new_str(finding.rule)) &&
-            set_item(dict, "expression", new_str(finding.expression)) &&
-            set_item(dict, "construct", new_str(finding.construct)) &&
-            set_item(dict, "breaks", new_str(breaks_text(finding.breaks))) &&
-            set_item(dict, "effect", new_str(finding.effect)) &&
-            set_item(dict, "suggestion", finding.suggestion ? new_str(*finding.suggestion)
-                                                            : Py_NewRef(Py_None));
-  if (!ok) Py_CLEAR(dict);
-  return dict;
-}
-
-PyObject* submission_finding_dict(const SubmissionFinding& finding) {
-  PyObject* dict = PyDict_New();
-  if (!dict) return nullptr;
-  bool ok = set_item(dict, "path", new_str(finding.path)) &&
-            set_item(dict, "kind", new_str(kind_text(finding.kind))) &&
-            set_item(dict, "says", new_str(finding_message(finding)));
-  if (!ok) Py_CLEAR(dict);
-  return dict;
-}
 
 PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   static const char* keywords[] = {"form", nullptr};
@@ -148,16 +125,37 @@ PyMethodDef module_functions[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-// Attributes go in this order: __version__, the three functions, Session.
+// Adds the type and drops the reference to it; false on failure.
+bool add_type(PyObject* module, const char* name, PyObject* type) {
+  if (!type) return false;
+  int status = PyModule_AddObjectRef(module, name, type);
+  Py_DECREF(type);
+  return status == 0;
+}
+
+// Attributes go in this order: __version__, the three functions, Session,
+// Form.
 int module_exec(PyObject* module) {
   if (PyModule_AddStringConstant(module, "__version__", "0.1.1") < 0) return -1;
   if (PyModule_AddFunctions(module, module_functions) < 0) return -1;
   PyObject* session_type = make_session_type(module);
   if (!session_type) return -1;
-  int status = PyModule_AddObjectRef(module, "Session", session_type);
-  Py_DECREF(session_type);
-  return status;
+  static_cast<ModuleState*>(PyModule_GetState(module))->session_type = Py_NewRef(session_type);
+  if (!add_type(module, "Session", session_type)) return -1;
+  return add_type(module, "Form", make_form_type(module)) ? 0 : -1;
 }
+
+int module_traverse(PyObject* module, visitproc visit, void* arg) {
+  Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
+  return 0;
+}
+
+int module_clear(PyObject* module) {
+  Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
+  return 0;
+}
+
+void module_free(void* module) { module_clear(static_cast<PyObject*>(module)); }
 
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
@@ -169,12 +167,12 @@ PyModuleDef module_def = {
     "tolvar",
     "Checks XForms for portability between Collect and Enketo, judges submissions\n"
     "by a form's own rules, evaluates expressions and fills in forms.",
-    0,
+    sizeof(ModuleState),
     nullptr,
     module_slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    module_traverse,
+    module_clear,
+    module_free,
 };
 
 }  // namespace

@@ -16,6 +16,8 @@ namespace {
 struct SessionObject {
   PyObject_HEAD
   Session* state;
+  // The form's XML text (a str), for pickling.
+  PyObject* form_text;
   // Readers in progress (> 0) or a writer (-1). Calls never run Python code
   // while they hold the session, so a conflict means re-entrant use.
   int holders;
@@ -86,13 +88,12 @@ PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (instance_text) saved = instance_text->text();
     Result<Session> started = Session::start(form_text.value().text(), saved, GivenClock{today, now});
     if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
-    // Made before the Python object, so that nothing can fail once it exists.
-    auto session = std::make_unique<Session>(std::move(started).value());
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    PyObject* self = alloc(type, 0);
-    if (!self) return nullptr;
-    as_session(self)->state = session.release();
-    as_session(self)->holders = 0;
+    // Kept as text even when given as a path, so a pickle does not depend on
+    // the file.
+    PyObject* text = new_str(form_text.value().text());
+    if (!text) return nullptr;
+    PyObject* self = new_session(reinterpret_cast<PyObject*>(type), std::move(started).value(), text);
+    Py_DECREF(text);
     return self;
   });
 }
@@ -100,6 +101,7 @@ PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 void session_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   delete as_session(self)->state;
+  Py_XDECREF(as_session(self)->form_text);
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_slot(self);
   Py_DECREF(type);
@@ -224,6 +226,40 @@ PyObject* session_instance_xml(PyObject* self, PyObject*) {
   });
 }
 
+// An independent session in the same state: same form (shared), instance
+// and clock.
+PyObject* session_copy(PyObject* self, PyObject*) {
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    return new_session(reinterpret_cast<PyObject*>(Py_TYPE(self)), session,
+                       as_session(self)->form_text);
+  });
+}
+
+PyObject* session_deepcopy(PyObject* self, PyObject*) { return session_copy(self, nullptr); }
+
+// Session(form, instance, today, now) starts it again where it stands.
+PyObject* session_reduce(PyObject* self, PyObject*) {
+  return holding(self, false, [&](Session& session) -> PyObject* {
+    const SessionState& state = session.state();
+    PyObject* instance = new_str(session.instance_xml());
+    // A clock nobody gave stays None, so the copy refuses today() too.
+    auto clock = [](const std::optional<std::string>& text) {
+      return text ? new_str(*text) : Py_NewRef(Py_None);
+    };
+    PyObject* today = instance ? clock(state.today) : nullptr;
+    PyObject* now = today ? clock(state.now) : nullptr;
+    PyObject* reduced = nullptr;
+    if (now) {
+      reduced = Py_BuildValue("O(OOOO)", reinterpret_cast<PyObject*>(Py_TYPE(self)),
+                              as_session(self)->form_text, instance, today, now);
+    }
+    Py_XDECREF(instance);
+    Py_XDECREF(today);
+    Py_XDECREF(now);
+    return reduced;
+  });
+}
+
 PyObject* session_repr(PyObject* self) {
   return holding(self, false, [&](Session& session) -> PyObject* {
     std::size_t bytes = session.instance_xml().size();
@@ -259,6 +295,13 @@ PyMethodDef session_methods[] = {
      "when its\nlist is fixed."},
     {"instance_xml", as_cfunction(session_instance_xml), METH_NOARGS,
      "instance_xml($self)\n--\n\nThe instance as it would be submitted."},
+    {"__copy__", as_cfunction(session_copy), METH_NOARGS,
+     "__copy__($self)\n--\n\nAn independent session with the same instance and clock, to try a\n"
+     "what-if on and throw away."},
+    {"__deepcopy__", as_cfunction(session_deepcopy), METH_O,
+     "__deepcopy__($self, memo)\n--\n\nThe same as __copy__: a session shares nothing it can change."},
+    {"__reduce__", as_cfunction(session_reduce), METH_NOARGS,
+     "__reduce__($self)\n--\n\nPickles as the form's text, the instance and the clock."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -288,6 +331,19 @@ PyType_Spec session_spec = {
 };
 
 }  // namespace
+
+PyObject* new_session(PyObject* type, Session session, PyObject* form_text) {
+  // Made before the Python object, so that nothing can fail once it exists.
+  auto state = std::make_unique<Session>(std::move(session));
+  auto session_type = reinterpret_cast<PyTypeObject*>(type);
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(session_type, Py_tp_alloc));
+  PyObject* self = alloc(session_type, 0);
+  if (!self) return nullptr;
+  as_session(self)->state = state.release();
+  as_session(self)->form_text = Py_NewRef(form_text);
+  as_session(self)->holders = 0;
+  return self;
+}
 
 PyObject* make_session_type(PyObject* module) {
   return PyType_FromModuleAndSpec(module, &session_spec, nullptr);

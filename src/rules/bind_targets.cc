@@ -67,16 +67,11 @@ std::vector<std::optional<std::vector<NodeId>>> plain_targets_of(const Form& for
                                                                  Pick picked) {
   std::vector<std::optional<std::vector<NodeId>>> targets(form.binds.size());
   if (!model.has_root()) return targets;
-  std::vector<Expr> parsed;  // keeps the names the trie points into
-  parsed.reserve(form.binds.size());
   std::vector<std::pair<std::size_t, std::size_t>> plain;  // bind index, trie entry
-  NameTrie trie;
+  NameTrie trie;  // points into the form's parsed nodesets
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
-    if (!picked(form.binds[i])) continue;
-    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
-    if (!nodeset.ok()) continue;
-    parsed.push_back(std::move(nodeset).value());
-    if (auto names = plain_names(parsed.back(), model[model.root].name())) {
+    if (!form.binds[i].target || !picked(form.binds[i])) continue;
+    if (auto names = plain_names(*form.binds[i].target, model[model.root].name())) {
       plain.emplace_back(i, trie.insert(*names));
     }
   }
@@ -99,8 +94,7 @@ std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& mode
 }
 
 std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {
-  Result<Expr> nodeset = parse_expression(bind.nodeset);
-  return nodeset.ok() ? nodeset_targets(nodeset.value(), model, host) : std::vector<NodeId>{};
+  return bind.target ? nodeset_targets(*bind.target, model, host) : std::vector<NodeId>{};
 }
 
 std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
@@ -116,12 +110,7 @@ std::vector<bool> date_typed_nodes(const Form& form, const XmlDocument& model, c
   std::vector<std::optional<std::vector<NodeId>>> plain = plain_targets_of(form, model, is_dated);
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
     if (!form.binds[i].date_typed) continue;
-    std::vector<NodeId> nodes;
-    if (plain[i]) {
-      nodes = std::move(*plain[i]);
-    } else if (Result<Expr> nodeset = parse_expression(form.binds[i].nodeset); nodeset.ok()) {
-      nodes = nodeset_targets(nodeset.value(), model, host);
-    }
+    std::vector<NodeId> nodes = plain[i] ? std::move(*plain[i]) : bound_nodes(form.binds[i], model, host);
     for (NodeId node : nodes) dated[node] = true;
   }
   return dated;
@@ -136,8 +125,7 @@ std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocumen
       targets[i] = std::move(*plain[i]);
       continue;
     }
-    Result<Expr> nodeset = parse_expression(form.binds[i].nodeset);
-    if (nodeset.ok()) targets[i] = nodeset_targets(nodeset.value(), model, host);
+    targets[i] = bound_nodes(form.binds[i], model, host);
   }
   return targets;
 }

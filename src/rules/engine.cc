@@ -55,7 +55,18 @@ Result<std::string> evaluate_expression_text(std::string_view expression,
 Result<Session> Session::start(std::string_view form_text,
                                std::optional<std::string_view> saved_instance,
                                const GivenClock& clock) {
-  Result<SessionState> started = start_session(form_text, saved_instance);
+  return from_state(start_session(form_text, saved_instance), clock);
+}
+
+Result<Session> Session::start(std::shared_ptr<const LoadedForm> form,
+                               std::optional<std::string_view> saved_instance,
+                               const GivenClock& clock) {
+  // Points into the loaded form and keeps all of it alive.
+  std::shared_ptr<const Form> shared(form, &form->form);
+  return from_state(start_session(std::move(shared), saved_instance), clock);
+}
+
+Result<Session> Session::from_state(Result<SessionState> started, const GivenClock& clock) {
   if (!started.ok()) return started.failure();
   SessionState& state = started.value();
   if (clock.today) state.today = *clock.today;
@@ -94,7 +105,7 @@ bool Session::declares(std::string_view path) const {
 }
 
 std::optional<std::vector<Choice>> Session::choices(std::string_view path) const {
-  return list_choices(state_.form, state_.instance, path);
+  return list_choices(*state_.form, state_.instance, path);
 }
 
 std::string Session::instance_xml() const { return write_xml(state_.instance); }

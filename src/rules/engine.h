@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,7 +34,8 @@ struct GivenClock {
 // Fails with "XForm XML: {message}".
 Result<std::vector<Finding>> check_form_text(std::string_view form_text);
 
-// A form loaded once, to judge any number of submissions against.
+// A form loaded once, to judge any number of submissions against and start
+// any number of sessions from. Read only, so threads may share it.
 struct LoadedForm {
   Form form;
 };
@@ -65,6 +67,11 @@ class Session {
  public:
   // Fails as start_session does.
   static Result<Session> start(std::string_view form_text,
+                               std::optional<std::string_view> saved_instance,
+                               const GivenClock& clock);
+  // The same from a loaded form, which the session shares rather than copies.
+  // Fails only on the saved instance.
+  static Result<Session> start(std::shared_ptr<const LoadedForm> form,
                                std::optional<std::string_view> saved_instance,
                                const GivenClock& clock);
 
@@ -100,6 +107,7 @@ class Session {
 
  private:
   explicit Session(SessionState state) : state_(std::move(state)) {}
+  static Result<Session> from_state(Result<SessionState> started, const GivenClock& clock);
 
   // A copy of the instance, put back on destruction unless kept.
   class Snapshot {

@@ -22,6 +22,9 @@ Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
 
   Bind bind;
   bind.nodeset = *nodeset;
+  if (Result<Expr> target = parse_expression(bind.nodeset); target.ok()) {
+    bind.target = std::move(target).value();
+  }
   for (std::size_t index : kRuleLoadOrder) {
     const RuleAttribute& rule = kRuleAttributes[index];
     const std::optional<std::string_view> source = given_attribute(document, element, rule.name);

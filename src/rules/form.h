@@ -22,6 +22,9 @@ struct BindRule {
 
 struct Bind {
   std::string nodeset;  // "nodeset", or "ref" when that is absent; as written
+  // The nodeset parsed once at loading, for every judge to use; none when it
+  // does not parse, and then the bind applies to nothing.
+  std::optional<Expr> target;
   std::optional<std::string> constraint_msg;
   std::optional<std::string> required_msg;
   std::optional<BindRule> relevant;

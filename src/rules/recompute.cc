@@ -103,12 +103,12 @@ bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view pa
 // is, so they are resolved once up front.
 CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
                                RecomputeResult& result) {
-  FormHost host(session.form, model, session.today, session.now);
-  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(session.form, model);
+  FormHost host(*session.form, model, session.today, session.now);
+  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(*session.form, model);
   NodePaths paths(model);
   CalculatedByPath values;
-  for (std::size_t index : session.form.calc_order) {
-    const Bind& bind = session.form.binds[index];
+  for (std::size_t index : session.form->calc_order) {
+    const Bind& bind = session.form->binds[index];
     if (!bind.calculate) continue;
     std::vector<NodeId> nodes = plain[index] ? std::move(*plain[index])
                                              : bound_nodes(bind, model, host);
@@ -229,15 +229,15 @@ void count_rows(const SessionState& session, RecomputeResult& result) {
 
 RecomputeResult recompute(SessionState& session) {
   RecomputeResult result;
-  XmlDocument model = model_document(session.form, session.instance);
+  XmlDocument model = model_document(*session.form, session.instance);
   CalculatedByPath values = calculate_all(session, model, result);
   // The calculated model is judged as it stands when a fresh copy of the
   // updated instance would be the same document; copying a large instance
   // again costs as much as judging it.
   const bool mirrored = apply_changes(session, model, values, result);
   Judgement judgement =
-      mirrored ? judge_model_document(session.form, std::move(model), session.today, session.now)
-               : judge_in_full(session.form, session.instance, session.today, session.now);
+      mirrored ? judge_model_document(*session.form, std::move(model), session.today, session.now)
+               : judge_in_full(*session.form, session.instance, session.today, session.now);
   const HiddenPaths hidden = report_relevance(judgement, result);
   report_judgement(judgement, hidden, result);
   count_rows(session, result);

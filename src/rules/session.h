@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,8 @@ namespace tolvar {
 
 // The state of a form being filled in; Session (engine.h) owns one.
 struct SessionState {
-  Form form;
+  // Read only, and shared by every session started from the same loaded form.
+  std::shared_ptr<const Form> form;
   XmlDocument instance;
   Templates templates;
   DeclaredElements declared;
@@ -30,6 +32,9 @@ struct SessionState {
 // Loads the form and builds the starting instance: the primary instance, or
 // the saved one (parse failure: "saved instance: {message}"); templates out.
 Result<SessionState> start_session(std::string_view form_text,
+                                  std::optional<std::string_view> saved_instance);
+// The same with a form already loaded; fails only on the instances.
+Result<SessionState> start_session(std::shared_ptr<const Form> form,
                                   std::optional<std::string_view> saved_instance);
 
 struct RecomputeResult {

@@ -64,7 +64,7 @@ class ListChoices : public ::testing::TestWithParam<ChoicesCase> {};
 TEST_P(ListChoices, FollowsTheItemset) {
   Result<SessionState> session = start_session(form_with_itemset(GetParam().itemset), std::nullopt);
   ASSERT_TRUE(session.ok()) << session.error();
-  EXPECT_EQ(describe(list_choices(session.value().form, session.value().instance, GetParam().path)), GetParam().expected);
+  EXPECT_EQ(describe(list_choices(*session.value().form, session.value().instance, GetParam().path)), GetParam().expected);
 }
 
 std::string itemset(std::string_view nodeset, std::string_view children) {
@@ -111,7 +111,7 @@ TEST(ListChoices, SeesAnswersSetSinceTheSessionStarted) {
   SessionState& session = started.value();
   BareHost host(session.today, session.now);
   ASSERT_TRUE(set_answer(session.instance, "/data/country", "it", host).ok());
-  EXPECT_EQ(describe(list_choices(session.form, session.instance, "/data/city")), "rome=Rome");
+  EXPECT_EQ(describe(list_choices(*session.form, session.instance, "/data/city")), "rome=Rome");
 }
 
 // Blank refs count as absent both when listing choices and when the judge
@@ -122,9 +122,9 @@ TEST(ListChoices, BlankRefsMeanTheDefaultsForListingAndLabelsAlike) {
       std::nullopt);
   ASSERT_TRUE(started.ok()) << started.error();
   const SessionState& session = started.value();
-  EXPECT_EQ(describe(list_choices(session.form, session.instance, "/data/city")), "paris=paris lyon=lyon");
-  XmlDocument model = model_document(session.form, session.instance);
-  FormHost host(session.form, model, "", "");
+  EXPECT_EQ(describe(list_choices(*session.form, session.instance, "/data/city")), "paris=paris lyon=lyon");
+  XmlDocument model = model_document(*session.form, session.instance);
+  FormHost host(*session.form, model, "", "");
   EXPECT_EQ(host.choice_label("lyon", "/data/city"), std::optional<std::string>("lyon"));
 }
 

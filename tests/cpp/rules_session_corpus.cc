@@ -120,7 +120,7 @@ TEST_F(HouseholdSurvey, FilledFromStartToFinish) {
   Pairs invalid;
   Pairs failed;
   for (const SubmissionFinding& finding : judge_submission(
-           session_->form, submitted.value(), session_->today, session_->now)) {
+           *session_->form, submitted.value(), session_->today, session_->now)) {
     switch (finding.kind) {
       case FindingKind::Required:
         missing.push_back(finding.path);

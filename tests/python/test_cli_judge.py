@@ -126,6 +126,21 @@ def test_bad_submissions_are_one_line_errors_and_the_rest_is_still_judged(batch,
     assert result.stdout.endswith("; 1 input could not be judged\n")
 
 
+@pytest.mark.parametrize("report", ["text", "json", "csv"])
+def test_jobs_give_the_output_of_one_process_line_for_line(batch, report):
+    ages = ["30", "", "130", "x", "45"]
+    for number in range(60):
+        folder = batch / "many" / f"{number:03}"
+        folder.mkdir(parents=True)
+        text = submission(age=ages[number % 5]) if number % 7 else "<data><age>"
+        (folder / "submission.xml").write_text(text)
+    serial = run("judge", "form.xml", "many", "--jobs", "1", "--format", report, cwd=batch)
+    parallel = run("judge", "form.xml", "many", "--jobs", "2", "--format", report, cwd=batch)
+    assert serial.returncode == 2 and serial.stdout.count("\n") > 25
+    assert (parallel.returncode, parallel.stdout, parallel.stderr) == (
+        serial.returncode, serial.stdout, serial.stderr)
+
+
 @pytest.mark.parametrize("form, message", [
     ("absent.xml", "absent.xml: no such file or directory"),
     ("export/uuid-1/submission.xml",
@@ -179,22 +194,23 @@ def test_progress_bar_on_a_terminal_for_a_long_batch(batch):
     assert shown.endswith(b"\r\x1b[Kjudged 60 submissions: 60 clean, 0 with findings\r\n")
 
 
-# The console script's own code, with the engine's judge wrapped so that a
+# The console script's own code, with the loaded form's judge wrapped so that a
 # real SIGINT arrives as the last submission is judged: the interrupt lands
 # at a known point.
 INTERRUPT_AT_THE_LAST = """
 import os, signal, sys, tolvar
 from tolvar_cli.__main__ import main
-judge = tolvar.submission_findings
 last = open(sys.argv[-1], encoding="utf-8").read()
-def interrupted_at_the_last(form, submission, *clock):
-    if submission == last:
-        os.kill(os.getpid(), signal.SIGINT)
-    return judge(form, submission, *clock)
-tolvar.submission_findings = interrupted_at_the_last
+class InterruptedAtTheLast:
+    def __init__(self, *args, **kwargs):
+        self.form = Form(*args, **kwargs)
+    def findings(self, submission, *clock):
+        if submission == last:
+            os.kill(os.getpid(), signal.SIGINT)
+        return self.form.findings(submission, *clock)
+Form, tolvar.Form = tolvar.Form, InterruptedAtTheLast
 sys.exit(main(sys.argv[1:]))
 """
-
 
 def test_interrupt_reports_what_was_judged_and_exits_130(batch):
     # A shell without job control starts background jobs with SIGINT ignored,

@@ -13,7 +13,8 @@ FORM = (
 
 def test_module_attributes_come_in_order():
     names = [n for n in vars(tolvar) if not n.startswith("__") or n == "__version__"]
-    assert names[:5] == ["__version__", "check_form", "submission_findings", "eval_expression", "Session"]
+    assert names[:6] == ["__version__", "check_form", "submission_findings", "eval_expression", "Session",
+                         "Form"]
     assert tolvar.__version__ == "0.1.1"
 
 
@@ -26,6 +27,7 @@ def test_module_attributes_come_in_order():
         (tolvar.eval_expression, "(expression, submission, today=None, now=None)",
          "Evaluate one expression against a submission, for working out what a"),
         (tolvar.Session, "(form, instance=None, today=None, now=None)", "A form being filled in."),
+        (tolvar.Form, "(form)", "A form loaded once, to judge any number of submissions against."),
     ],
 )
 def test_functions_carry_signature_and_docstring(function, signature, first_line):

@@ -1,0 +1,230 @@
+#include "lib/form_type.h"
+
+#include <memory>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "lib/convert.h"
+#include "lib/finding_dicts.h"
+#include "lib/module_state.h"
+#include "lib/session_type.h"
+#include "rules/engine.h"
+
+namespace tolvar::py {
+namespace {
+
+// Immutable once made: every call only reads the loaded form, so calls from
+// any number of threads need no lock.
+struct FormObject {
+  PyObject_HEAD
+  std::shared_ptr<const LoadedForm> loaded;
+  // The form's XML text (a str): what check() reads and what pickles.
+  PyObject* text;
+};
+
+FormObject* as_form(PyObject* self) { return reinterpret_cast<FormObject*>(self); }
+
+std::string_view text_of(PyObject* self) {
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(as_form(self)->text, &size);
+  return {text, static_cast<std::size_t>(size)};
+}
+
+// body() with the GIL released, so other threads run Python meanwhile.
+template <class Body>
+auto without_gil(Body&& body) {
+  class Released {
+   public:
+    Released() : state_(PyEval_SaveThread()) {}
+    ~Released() { PyEval_RestoreThread(state_); }
+    Released(const Released&) = delete;
+    Released& operator=(const Released&) = delete;
+
+   private:
+    PyThreadState* state_;
+  } released;
+  return body();
+}
+
+PyObject* form_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"form", nullptr};
+  PyObject* form_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:Form", const_cast<char**>(keywords),
+                                   &form_arg)) {
+    return nullptr;
+  }
+  std::string_view form;
+  if (!text_argument(form_arg, "Form", "form", form)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    Result<Source> source = read_source(form, "form");
+    if (!source.ok()) return raise(PyExc_ValueError, source.failure());
+    Result<LoadedForm> loaded = load_form_text(source.value().text());
+    if (!loaded.ok()) return raise(PyExc_RuntimeError, loaded.failure());
+    auto shared = std::make_shared<const LoadedForm>(std::move(loaded).value());
+    // Kept as text even when given as a path, so a pickle does not depend on
+    // the file.
+    PyObject* text = new_str(source.value().text());
+    if (!text) return nullptr;
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+    PyObject* self = alloc(type, 0);
+    if (!self) {
+      Py_DECREF(text);
+      return nullptr;
+    }
+    new (&as_form(self)->loaded) std::shared_ptr<const LoadedForm>(std::move(shared));
+    as_form(self)->text = text;
+    return self;
+  });
+}
+
+void form_dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  as_form(self)->loaded.~shared_ptr();
+  Py_XDECREF(as_form(self)->text);
+  auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_slot(self);
+  Py_DECREF(type);
+}
+
+// Reads (first, today=None, now=None); `first` is left null when omitted.
+bool clock_call_arguments(PyObject* args, PyObject* kwargs, const char* format,
+                          const char* method, const char* first, PyObject*& first_arg,
+                          GivenClock& clock) {
+  const char* keywords[] = {first, "today", "now", nullptr};
+  PyObject *today_arg = nullptr, *now_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
+                                   &first_arg, &today_arg, &now_arg)) {
+    return false;
+  }
+  return optional_text_argument(today_arg, method, "today", clock.today) &&
+         optional_text_argument(now_arg, method, "now", clock.now);
+}
+
+PyObject* form_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* submission_arg = nullptr;
+  std::string_view submission;
+  GivenClock clock;
+  if (!clock_call_arguments(args, kwargs, "O|OO:findings", "findings", "submission",
+                            submission_arg, clock) ||
+      !text_argument(submission_arg, "findings", "submission", submission)) {
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    Result<Source> text = without_gil([&] { return read_source(submission, "submission"); });
+    if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+    Result<std::vector<SubmissionFinding>> findings = without_gil([&] {
+      return judge(*as_form(self)->loaded, std::move(text).value(), clock);
+    });
+    if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
+    return new_list(findings.value(), submission_finding_dict);
+  });
+}
+
+PyObject* form_session(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* instance_arg = nullptr;
+  std::optional<std::string_view> instance;
+  GivenClock clock;
+  if (!clock_call_arguments(args, kwargs, "|OOO:session", "session", "instance", instance_arg,
+                            clock) ||
+      !optional_text_argument(instance_arg, "session", "instance", instance)) {
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    std::optional<Source> instance_text;
+    if (instance) {
+      Result<Source> text = read_source(*instance, "instance");
+      if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+      instance_text = std::move(text).value();
+    }
+    std::optional<std::string_view> saved;
+    if (instance_text) saved = instance_text->text();
+    Result<Session> started = Session::start(as_form(self)->loaded, saved, clock);
+    if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
+    PyObject* session_type = module_state_of(Py_TYPE(self)).session_type;
+    return new_session(session_type, std::move(started).value(), as_form(self)->text);
+  });
+}
+
+PyObject* form_check(PyObject* self, PyObject*) {
+  return guarded([&]() -> PyObject* {
+    Result<std::vector<Finding>> findings = check_form_text(text_of(self));
+    if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
+    return new_list(findings.value(), finding_dict);
+  });
+}
+
+PyObject* form_reduce(PyObject* self, PyObject*) {
+  return Py_BuildValue("O(O)", reinterpret_cast<PyObject*>(Py_TYPE(self)), as_form(self)->text);
+}
+
+// Forms are equal when their texts are.
+PyObject* form_richcompare(PyObject* self, PyObject* other, int op) {
+  if (Py_TYPE(other) != Py_TYPE(self) || (op != Py_EQ && op != Py_NE)) {
+    Py_RETURN_NOTIMPLEMENTED;
+  }
+  return PyObject_RichCompare(as_form(self)->text, as_form(other)->text, op);
+}
+
+Py_hash_t form_hash(PyObject* self) { return PyObject_Hash(as_form(self)->text); }
+
+PyObject* form_repr(PyObject* self) {
+  return new_str("<tolvar.Form " + std::to_string(text_of(self).size()) + " bytes>");
+}
+
+template <class Method>
+PyCFunction as_cfunction(Method method) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
+}
+
+PyMethodDef form_methods[] = {
+    {"findings", as_cfunction(form_findings), METH_VARARGS | METH_KEYWORDS,
+     "findings($self, submission, today=None, now=None)\n--\n\n"
+     "What the form's own rules say about a submission: the same as\n"
+     "submission_findings with this form, without loading it again."},
+    {"session", as_cfunction(form_session), METH_VARARGS | METH_KEYWORDS,
+     "session($self, instance=None, today=None, now=None)\n--\n\n"
+     "A Session of this form, which shares the loaded form instead of\nloading it again."},
+    {"check", as_cfunction(form_check), METH_NOARGS,
+     "check($self)\n--\n\nThe form's portability findings, as check_form gives them."},
+    {"__reduce__", as_cfunction(form_reduce), METH_NOARGS,
+     "__reduce__($self)\n--\n\nPickles as the form's text."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+constexpr const char kFormDoc[] =
+    "Form(form)\n--\n\n"
+    "A form loaded once, to judge any number of submissions against.\n\n"
+    "Loading a large form costs far more than judging a submission, so a\n"
+    "batch loads it once. Immutable and safe to share between threads; it\n"
+    "pickles as its text, so process pools and cluster schedulers can ship\n"
+    "it to their workers.";
+
+PyType_Slot form_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kFormDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(form_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(form_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(form_repr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(form_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(form_hash)},
+    {Py_tp_methods, form_methods},
+    {0, nullptr},
+};
+
+PyType_Spec form_spec = {
+    .name = "tolvar.Form",
+    .basicsize = sizeof(FormObject),
+    .itemsize = 0,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    .slots = form_slots,
+};
+
+}  // namespace
+
+PyObject* make_form_type(PyObject* module) {
+  return PyType_FromModuleAndSpec(module, &form_spec, nullptr);
+}
+
+}  // namespace tolvar::py

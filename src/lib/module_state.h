@@ -1,0 +1,18 @@
+// What the module keeps for its types: the Session type, which a Form makes
+// instances of.
+#pragma once
+
+#include "lib/python.h"
+
+namespace tolvar::py {
+
+struct ModuleState {
+  PyObject* session_type;
+};
+
+// The state of the module that defined `type`.
+inline ModuleState& module_state_of(PyTypeObject* type) {
+  return *static_cast<ModuleState*>(PyModule_GetState(PyType_GetModule(type)));
+}
+
+}  // namespace tolvar::py

@@ -1,0 +1,161 @@
+import concurrent.futures
+import copy
+import pickle
+import threading
+
+import pytest
+
+import tolvar
+
+FORM = """<h:html xmlns:h="h" xmlns:jr="jr"><h:head><model>
+<instance><data id="f"><age/><n/><rep jr:template=""><x/></rep><rep><x/></rep><end/></data></instance>
+<bind nodeset="/data/age" required="true()" constraint=". &lt; 100"/>
+<bind nodeset="/data/n" calculate="/data/age * 2"/>
+<bind nodeset="/data/end" constraint=". = today()"/>
+</model></h:head></h:html>"""
+
+
+@pytest.mark.parametrize(
+    "method, signature, first_line",
+    [
+        ("findings", "($self, submission, today=None, now=None)",
+         "What the form's own rules say about a submission: the same as"),
+        ("session", "($self, instance=None, today=None, now=None)",
+         "A Session of this form, which shares the loaded form instead of"),
+        ("check", "($self)", "The form's portability findings, as check_form gives them."),
+    ],
+)
+def test_methods_carry_signature_and_docstring(method, signature, first_line):
+    function = getattr(tolvar.Form, method)
+    assert function.__text_signature__ == signature
+    assert function.__doc__.splitlines()[0] == first_line
+
+
+def corpus_pairs(corpus):
+    for folder in sorted((corpus / "submissions").iterdir()):
+        for submission in sorted(folder.glob("*.xml")):
+            yield corpus / "forms" / (folder.name + ".xml"), submission
+
+
+def test_findings_equal_submission_findings_over_every_corpus_pair(corpus):
+    forms = {}
+    pairs = list(corpus_pairs(corpus))
+    assert pairs
+    for form, submission in pairs:
+        loaded = forms.setdefault(form, tolvar.Form(str(form)))
+        for clock in [{}, {"today": "2024-05-06", "now": "2024-05-06T10:11:12.000Z"}]:
+            expected = tolvar.submission_findings(str(form), str(submission), **clock)
+            assert loaded.findings(str(submission), **clock) == expected, submission.name
+
+
+@pytest.mark.parametrize(
+    "submission, clock",
+    [
+        ("<data><age/><n/><end/></data>", {}),
+        ("<data><age>150</age><n>1</n><end>2020-01-01</end></data>", {"today": "2020-01-01"}),
+        ("<data><age>5</age><n>10</n><end>2020-01-01</end></data>", {"today": "2020-01-02"}),
+    ],
+)
+def test_a_form_judges_again_and_again_as_the_function_does(submission, clock):
+    form = tolvar.Form(FORM)
+    expected = tolvar.submission_findings(FORM, submission, **clock)
+    assert [form.findings(submission, **clock) for _ in range(3)] == [expected] * 3
+
+
+@pytest.mark.parametrize(
+    "make, error",
+    [
+        (lambda: tolvar.Form("<h:html"), RuntimeError),
+        (lambda: tolvar.Form("/no/such/form.xml"), ValueError),
+        (lambda: tolvar.Form(FORM).findings("<data>"), RuntimeError),
+        (lambda: tolvar.Form(FORM).findings("/no/such/submission.xml"), ValueError),
+        (lambda: tolvar.Form(FORM).findings(None), TypeError),
+        (lambda: tolvar.Form(FORM).session(instance=b"<data/>"), TypeError),
+    ],
+)
+def test_failures_raise_as_the_functions_do(make, error):
+    with pytest.raises(error):
+        make()
+
+
+def test_check_is_check_form_of_its_text(corpus):
+    path = corpus / "forms" / "javarosa__whova_form.xml"
+    assert tolvar.Form(str(path)).check() == tolvar.check_form(str(path))
+
+
+def test_a_form_pickles_to_an_equal_form_that_judges_the_same():
+    form = tolvar.Form(FORM)
+    again = pickle.loads(pickle.dumps(form))
+    assert again == form and hash(again) == hash(form) and again is not form
+    assert again != tolvar.Form(FORM.replace("100", "99"))
+    submission = "<data><age>99</age></data>"
+    assert again.findings(submission) == form.findings(submission)
+
+
+def test_threads_share_one_form():
+    form = tolvar.Form(FORM)
+    submissions = [f"<data><age>{age}</age><end>2020-01-01</end></data>" for age in range(90, 110)]
+    expected = [tolvar.submission_findings(FORM, s, "2020-01-01") for s in submissions]
+    results = [None] * 4
+
+    def work(slot):
+        results[slot] = [form.findings(s, "2020-01-01") for s in submissions]
+
+    threads = [threading.Thread(target=work, args=(slot,)) for slot in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert results == [expected] * 4
+
+
+def test_sessions_of_a_form_start_as_a_session_of_its_text():
+    form = tolvar.Form(FORM)
+    instance = "<data id='f'><age>7</age><n/><rep><x/></rep><end/></data>"
+    ours = form.session(instance, today="2020-01-01")
+    theirs = tolvar.Session(FORM, instance, today="2020-01-01")
+    assert ours.recompute() == theirs.recompute()
+    assert ours.instance_xml() == theirs.instance_xml()
+
+
+@pytest.mark.parametrize("duplicate", [copy.copy, copy.deepcopy,
+                                       lambda session: pickle.loads(pickle.dumps(session))])
+def test_a_session_copy_is_independent_and_starts_where_the_original_stands(duplicate):
+    session = tolvar.Form(FORM).session(today="2020-01-01", now="2020-01-01T00:00:00.000Z")
+    session.set("/data/age", "7")
+    session.add_row("/data/rep")
+    what_if = duplicate(session)
+    assert what_if.instance_xml() == session.instance_xml()
+    assert what_if.recompute() == copy.copy(session).recompute()
+    what_if.set("/data/age", "150")
+    what_if.remove_row("/data/rep", 1)
+    assert session.get("/data/age") == "7"
+    ours, theirs = session.recompute(), what_if.recompute()
+    assert (ours["invalid"], theirs["invalid"]) == ([], [("/data/age", theirs["invalid"][0][1])])
+    assert list(ours["repeats"].values()) == [2] and list(theirs["repeats"].values()) == [1]
+
+
+def batch_of_submissions():
+    ages = ["", "7", "150", "abc"]
+    return [f"<data><age>{ages[n % 4]}</age><n>{n}</n><end>2020-01-01</end></data>" for n in range(40)]
+
+
+def test_a_process_pool_judges_as_the_form_does_in_process():
+    form = tolvar.Form(FORM)
+    submissions = batch_of_submissions()
+    with concurrent.futures.ProcessPoolExecutor(2) as pool:
+        pooled = list(pool.map(form.findings, submissions, chunksize=8))
+    assert pooled == [form.findings(s) for s in submissions]
+
+
+def test_a_dask_local_cluster_judges_as_the_form_does_in_process():
+    distributed = pytest.importorskip("dask.distributed")
+    form = tolvar.Form(FORM)
+    submissions = batch_of_submissions()
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as client:
+        shared = client.scatter(form, broadcast=True)
+        futures = client.map(lambda form, text: form.findings(text), [shared] * len(submissions),
+                             submissions)
+        assert client.gather(futures) == [form.findings(s) for s in submissions]
