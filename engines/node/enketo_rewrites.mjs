@@ -165,6 +165,7 @@ function quote(value) {
 export function rewrite(expression, context) {
     const tokens = tokenize(expression);
     const out = [];
+    const rowPositions = new Map();
     for (let i = 0; i < tokens.length; ++i) {
         const token = tokens[i];
         if (isCall(tokens, i, 'pulldata')) {
@@ -183,32 +184,32 @@ export function rewrite(expression, context) {
             out.push(args.length ? `/model/instance[@id=${args[0]}]` : '/model/instance[1]');
             i = end;
         } else if ((isSymbol(token, '/') || isSymbol(token, '//')) && token.startsOperand) {
-            const { steps, end } = absolutePath(tokens, i);
-            out.push('/model/instance[1]' + (token.value === '/' && steps.length === 0
-                && end === i + 1 ? '' : positioned(tokens, i, end, steps, context)));
-            i = end - 1;
+            const { steps } = absolutePath(tokens, i);
+            if (context.positions) addRowPositions(steps, i, context.rows ?? [], rowPositions);
+            out.push('/model/instance[1]' + (steps.length || !isLonePath(tokens, i) ? token.value : ''));
         } else {
-            out.push(token.value);
+            out.push(token.value + (rowPositions.get(i) ?? ''));
         }
     }
     return out.join('');
 }
 
-function positioned(tokens, from, to, steps, context) {
-    const inserts = new Map();
-    if (context.positions) {
-        for (const { repeat, position } of context.rows ?? []) {
-            const names = repeat.split('/').filter(Boolean);
-            const matches = names.length <= steps.length && steps[0].at === from + 1
-                && names.every((name, k) => steps[k].name === name)
-                && steps[names.length - 1].at - steps[0].at === 2 * (names.length - 1);
-            const step = steps[names.length - 1];
-            if (matches && !step.predicate) inserts.set(step.at, `[${position}]`);
-        }
+function isLonePath(tokens, at) {
+    const after = tokens[at + 1];
+    return tokens[at].value === '/' && !(after && (after.kind === 'name' || isSymbol(after, '*')
+        || isSymbol(after, '@') || isSymbol(after, '.') || isSymbol(after, '..')));
+}
+
+/** Marks the step of each repeat holding the context, where the path names it plainly. */
+function addRowPositions(steps, from, rows, marks) {
+    for (const { repeat, position } of rows) {
+        const names = repeat.split('/').filter(Boolean);
+        if (names.length > steps.length || steps[0].at !== from + 1) continue;
+        const plain = names.every((name, k) => steps[k].name === name
+            && steps[k].at === steps[0].at + 2 * k);
+        const step = steps[names.length - 1];
+        if (plain && !step.predicate) marks.set(step.at, `[${position}]`);
     }
-    let result = '';
-    for (let i = from; i < to; ++i) result += tokens[i].value + (inserts.get(i) ?? '');
-    return result;
 }
 
 function pulldataPath(args, context) {

@@ -91,9 +91,15 @@ function answer(nodes, target, value) {
 
 /** Each node's state, its value as the instance would be submitted. */
 function report(root) {
-    const submitted = parseXml(root.instanceState.instanceXML, 'instance').documentElement;
-    const values = new Map([submitted, ...submitted.getElementsByTagName('*')]
-        .map((element) => [pathKey(elementPath(element)), isLeaf(element) ? element.textContent : '']));
+    const values = new Map();
+    try {
+        const submitted = parseXml(root.instanceState.instanceXML, 'instance').documentElement;
+        for (const element of [submitted, ...submitted.getElementsByTagName('*')]) {
+            values.set(pathKey(elementPath(element)), isLeaf(element) ? element.textContent : '');
+        }
+    } catch {
+        // An instance it cannot write back (an undeclared prefix): the node values serve.
+    }
     const states = {};
     const visit = (node, parentPath, index) => {
         const reference = node.currentState.reference;

@@ -233,7 +233,11 @@ public final class JavaRosaDriver {
     state.put("value", value == null ? "" : serialize(value));
     state.put("relevant", node.isRelevant());
     state.put("required", node.isRequired());
-    state.put("valid", value == null || form.evaluateConstraint(node.getRef(), value));
+    try {
+      state.put("valid", value == null || form.evaluateConstraint(node.getRef(), value));
+    } catch (RuntimeException failure) {
+      state.put("valid", false).put("error", describe(failure));
+    }
     for (int i = 0; i < node.getNumChildren(); ++i) {
       TreeElement child = node.getChildAt(i);
       if (child.getMultiplicity() != TreeReference.INDEX_TEMPLATE) {
