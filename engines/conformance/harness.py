@@ -56,7 +56,8 @@ class Engine:
         while b"\n" not in self._pending:
             remaining = deadline - time.monotonic()
             if remaining <= 0:
-                self.close()
+                self._process.kill()
+                self._process.wait()
                 self._fail(f"gave no reply within {self.timeout:g} s")
             ready, _, _ = select.select([stdout], [], [], remaining)
             if ready:
@@ -74,6 +75,8 @@ class Engine:
         raise EngineFailure(f"{self.name} driver {what}" + (f"; it wrote:\n{tail}" if tail else ""))
 
     def close(self) -> None:
+        if self._errors.closed:
+            return
         if self._process.poll() is None:
             self._process.stdin.close()
             try:
