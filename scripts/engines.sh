@@ -5,6 +5,7 @@
 #
 #   bash scripts/engines.sh                 # install, then the whole suite
 #   bash scripts/engines.sh -k regex        # some cases only
+#   bash scripts/engines.sh --install       # install only (the benchmarks need it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh  # the module and pytest, into .venv
@@ -24,7 +25,7 @@ mvn -q -B -f engines/javarosa/pom.xml -Dmaven.repo.local="$PWD/$out/m2" \
   compile dependency:build-classpath -Dmdep.outputFile="$PWD/$out/javarosa/classpath.txt"
 
 # The browser engines: installed from the lock file into build/engines/node,
-# again only when the lock file changed.
+# only when the lock file changed.
 if ! cmp -s engines/node/package-lock.json "$out/node/package-lock.json" \
     || [ ! -d "$out/node/node_modules" ]; then
   rm -rf "$out/node/node_modules"
@@ -32,4 +33,5 @@ if ! cmp -s engines/node/package-lock.json "$out/node/package-lock.json" \
   (cd "$out/node" && npm ci --no-audit --no-fund --loglevel=error --cache "$PWD/../npm-cache")
 fi
 
+if [ "${1:-}" = --install ]; then exit 0; fi
 .venv/bin/python -m pytest -q engines/conformance "$@"
