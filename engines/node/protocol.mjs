@@ -84,17 +84,17 @@ export function findElement(root, text) {
 }
 
 /** "[n]" when the element has a same-named sibling, as tolvar writes paths. */
-export function siblingPosition(element, isRow = () => true) {
+export function siblingPosition(element) {
     const parent = element.parentNode;
     if (!parent || parent.nodeType !== 1) return '';
-    const same = childElements(parent).filter((c) => c.localName === element.localName && isRow(c));
+    const same = childElements(parent).filter((c) => c.localName === element.localName);
     return same.length > 1 ? `[${same.indexOf(element) + 1}]` : '';
 }
 
-export function elementPath(element, isRow) {
+export function elementPath(element) {
     const steps = [];
     for (let node = element; node && node.nodeType === 1; node = node.parentNode) {
-        steps.unshift(`/${node.localName}${siblingPosition(node, isRow)}`);
+        steps.unshift(`/${node.localName}${siblingPosition(node)}`);
     }
     return steps.join('');
 }

@@ -12,10 +12,8 @@ import java.io.InputStream;
 import java.io.InputStreamReader;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
-import java.util.ArrayList;
 import java.util.HashMap;
 import java.util.Iterator;
-import java.util.List;
 import java.util.Map;
 import org.javarosa.core.model.FormDef;
 import org.javarosa.core.model.condition.EvaluationContext;
@@ -27,7 +25,6 @@ import org.javarosa.core.model.instance.TreeElement;
 import org.javarosa.core.model.instance.TreeReference;
 import org.javarosa.form.api.FormEntryController;
 import org.javarosa.form.api.FormEntryModel;
-import org.javarosa.xform.parse.XFormParser;
 import org.javarosa.xform.util.XFormAnswerDataParser;
 import org.javarosa.xform.util.XFormAnswerDataSerializer;
 import org.javarosa.xform.util.XFormUtils;
@@ -272,15 +269,5 @@ public final class JavaRosaDriver {
 
   static ObjectNode object() {
     return JSON.createObjectNode();
-  }
-
-  static List<String> texts(JsonNode array) {
-    List<String> texts = new ArrayList<>();
-    array.forEach(item -> texts.add(item.asText()));
-    return texts;
-  }
-
-  static FormInstance restore(String xml) {
-    return XFormParser.restoreDataModel(xml.getBytes(StandardCharsets.UTF_8), null);
   }
 }
