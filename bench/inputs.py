@@ -136,15 +136,17 @@ def _bind(path: str, kind: str, rule: str) -> str:
     return f'<bind nodeset="{path}" type="string" {kind}="{_escape(rule)}"/>'
 
 
-def form(rows: int = 0, seed: int = 9) -> str:
-    """The survey form: one bind per rule; the primary instance holds the
-    template row followed by `rows` filled rows."""
+def form(rows: int = 0, seed: int = 9, checks: set[str] | None = None) -> str:
+    """The survey form: one bind per rule (of the `checks` questions only, when
+    given); the primary instance holds the template row followed by `rows`
+    filled rows."""
     rng = random.Random(seed)
     empty_row = "".join(f"<{name}/>" for name in ANSWERS + CHECKS)
     filled = "".join(_row(rng) for _ in range(rows))
     binds = []
     for name, (kind, rule) in zip(CHECKS, RULES):
-        binds.append(_bind(f"/data/row/{name}", kind, rule))
+        if checks is None or name in checks:
+            binds.append(_bind(f"/data/row/{name}", kind, rule))
     controls = "".join(
         f'<input ref="/data/row/{name}"><label>{name}</label></input>' for name in ANSWERS)
     return (

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks against the tools people would otherwise use: installs the peers
-# (lxml, pugixml, Enketo's evaluator under jsdom), builds in release mode and
+# (lxml, pugixml, Enketo's evaluator under jsdom, JavaRosa), builds in release mode and
 # prints one table of ratios. Arguments go to bench/run.py (--runs N, --only
 # WORD..., --json FILE). Never part of the tests.
 set -euo pipefail
@@ -17,6 +17,7 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 .venv/bin/pip install -q lxml
+bash scripts/engines.sh --install  # JavaRosa, for its rows
 (cd bench && npm ci --no-audit --no-fund --loglevel=error)
 
 build=build/bench
