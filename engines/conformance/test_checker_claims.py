@@ -162,8 +162,7 @@ CLAIMS = [
           same="111"),
     Claim("area() over a degree", calculated("area(/data/g)", SHAPE), "/data/out",
           "value", {"JavaRosa": "1.2390941584836643E10", "Enketo": "12391256135.81",
-                    "Web Forms": "12391256135.81"}, DIFFERENTLY, "area()",
-          rewrite=calculated("round(area(/data/g) div 1000000000, 0)", SHAPE), same="12"),
+                    "Web Forms": "12391256135.81"}, DIFFERENTLY, "area()"),  # rounding narrows the gap but the finding stays
     Claim("boolean-from-string('True')", calculated("if(boolean-from-string('True'), 1, 0)"),
           "/data/out", "value", {"JavaRosa": "1", "Enketo": "0", "Web Forms": "0"},
           DIFFERENTLY, "boolean-from-string",
