@@ -31,6 +31,10 @@ enum class InfixOp { Or, And, Eq, Ne, Lt, Le, Gt, Ge, Add, Sub, Mul, Div, Mod };
 inline bool is_order(InfixOp op) {
   return op == InfixOp::Lt || op == InfixOp::Le || op == InfixOp::Gt || op == InfixOp::Ge;
 }
+// "=", "!=" and the order comparisons.
+inline bool is_comparison(InfixOp op) {
+  return op == InfixOp::Eq || op == InfixOp::Ne || is_order(op);
+}
 // "+", "-", "*", "div" and "mod".
 inline bool is_arithmetic(InfixOp op) {
   return op == InfixOp::Add || op == InfixOp::Sub || op == InfixOp::Mul || op == InfixOp::Div ||

@@ -20,19 +20,8 @@ constexpr std::string_view kBooleanFunctions[] = {
 
 bool is_boolean_result(const Expr& expr) {
   if (expr.kind == ExprKind::Infix) {
-    switch (expr.ops.back()) {  // the outermost operation of the chain
-      case InfixOp::Or:
-      case InfixOp::And:
-      case InfixOp::Eq:
-      case InfixOp::Ne:
-      case InfixOp::Lt:
-      case InfixOp::Le:
-      case InfixOp::Gt:
-      case InfixOp::Ge:
-        return true;
-      default:
-        return false;
-    }
+    const InfixOp outermost = expr.ops.back();
+    return is_comparison(outermost) || outermost == InfixOp::Or || outermost == InfixOp::And;
   }
   if (expr.kind != ExprKind::FunctionCall) return false;
   // if() passes on one of its branches; depth is bounded by the parser's limit.

@@ -8,20 +8,6 @@
 namespace tolvar {
 namespace {
 
-bool is_comparison(InfixOp op) {
-  switch (op) {
-    case InfixOp::Eq:
-    case InfixOp::Ne:
-    case InfixOp::Lt:
-    case InfixOp::Le:
-    case InfixOp::Gt:
-    case InfixOp::Ge:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void check_operation(InfixOp op, const Expr& lhs, const Expr& rhs, const RuleSite& site,
                      std::vector<RuleHit>& hits) {
   if (is_comparison(op)) {
