@@ -75,10 +75,11 @@ Status attach_files(Form& form, const Attachments& attachments) {
     if (!is_unloaded_external(instance)) continue;
     const std::optional<std::string_view> name =
         attachment_name(*instance.attribute(instance.root, "src"));
-    if (!name || kind_of(*name) == FileKind::Other) continue;
+    const FileKind kind = name ? kind_of(*name) : FileKind::Other;
+    if (kind == FileKind::Other) continue;
     const std::optional<std::string> path = path_of(attachments, *name);
     if (!path) continue;
-    Result<XmlDocument> table = read_table(*name, *path, kind_of(*name));
+    Result<XmlDocument> table = read_table(*name, *path, kind);
     if (!table.ok()) return table.failure();
     instance.append_child(instance.root, instance.copy_from(table.value(), table.value().root));
     instance.renumber();
