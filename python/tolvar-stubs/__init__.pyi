@@ -3,6 +3,8 @@
 The TypedDicts and Literal aliases below exist for type checkers only; import
 them under `if TYPE_CHECKING:`.
 """
+import os
+from collections.abc import Callable
 from typing import Any, Literal, SupportsIndex, TypedDict, final
 
 __version__: str
@@ -15,6 +17,8 @@ Breaks = Literal[
 ]
 Rule = Literal["relevant", "calculate", "constraint", "required", "readonly"]
 FindingKind = Literal["constraint", "required", "calculation", "not-evaluated"]
+# A folder, or file names (as the form's src ends) each with the path to read.
+Attachments = str | os.PathLike[str] | dict[str, str | os.PathLike[str]] | None
 
 class PortabilityFinding(TypedDict):
     """One construct that the two engines treat differently, in one rule of one bind."""
@@ -53,7 +57,12 @@ def check_form(form: str) -> list[PortabilityFinding]:
     """Will this form mean the same thing on a tablet and in a browser?"""
 
 def submission_findings(
-    form: str, submission: str, today: str | None = None, now: str | None = None
+    form: str,
+    submission: str,
+    today: str | None = None,
+    now: str | None = None,
+    *,
+    attachments: Attachments = None,
 ) -> list[SubmissionFinding]:
     """What a form's own rules say about a submission."""
 
@@ -67,7 +76,13 @@ class Session:
     """A form being filled in."""
 
     def __new__(
-        cls, form: str, instance: str | None = None, today: str | None = None, now: str | None = None
+        cls,
+        form: str,
+        instance: str | None = None,
+        today: str | None = None,
+        now: str | None = None,
+        *,
+        attachments: Attachments = None,
     ) -> Session: ...
     def set(self, path: str, value: str) -> None:
         """Answer a question."""
@@ -89,14 +104,14 @@ class Session:
         """An independent session with the same instance and clock."""
     def __deepcopy__(self, memo: Any) -> Session:
         """The same as __copy__."""
-    def __reduce__(self) -> tuple[type[Session], tuple[str, str, str, str]]:
-        """Pickles as the form's text, the instance and the clock."""
+    def __reduce__(self) -> tuple[Callable[..., Session], tuple[Any, ...]]:
+        """Pickles as the form's text, the instance, the clock and the attachments."""
 
 @final
 class Form:
     """A form loaded once, to judge any number of submissions against."""
 
-    def __new__(cls, form: str) -> Form: ...
+    def __new__(cls, form: str, *, attachments: Attachments = None) -> Form: ...
     def findings(
         self, submission: str, today: str | None = None, now: str | None = None
     ) -> list[SubmissionFinding]:
@@ -107,7 +122,7 @@ class Form:
         """A Session of this form, sharing the loaded form."""
     def check(self) -> list[PortabilityFinding]:
         """The form's portability findings, as check_form gives them."""
-    def __reduce__(self) -> tuple[type[Form], tuple[str]]:
-        """Pickles as the form's text."""
+    def __reduce__(self) -> tuple[Callable[..., Form], tuple[Any, ...]]:
+        """Pickles as the form's text and attachments."""
     def __eq__(self, value: object, /) -> bool: ...
     def __hash__(self) -> int: ...

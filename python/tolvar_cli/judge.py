@@ -13,7 +13,6 @@ from typing import TypeAlias
 
 import tolvar
 
-from tolvar_cli import identity
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge_report import REPORTS, JudgeReport, JudgeTally
 from tolvar_cli.output import BAD_INPUT, INTERRUPTED, complain, exit_status, plural
@@ -45,6 +44,10 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                         help="judge in N processes; by default as many as there are cores for "
                              f"a batch of {PARALLEL_FROM} submissions or more, else 1. The "
                              "output is the same, line for line")
+    parser.add_argument("--media", metavar="DIR",
+                        help="the folder of the form's attached files (CSV and XML files its "
+                             "external instances and pulldata() read); by default FORM's name "
+                             "with -media beside it (health.xml: health-media), when it exists")
     add_clock_arguments(parser)
     parser.set_defaults(run=run)
 
@@ -67,17 +70,18 @@ def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
 
 
 def run(arguments: argparse.Namespace) -> int:
+    media = _media_folder(Path(arguments.form), arguments.media)
     try:
         form = read_form(Path(arguments.form))
-        judge = _Judge(tolvar.Form(form.text), identity.of_form(form.text),
-                       arguments.today, arguments.now)
+        judge = _Judge(tolvar.Form(form.text, attachments=media), arguments.today, arguments.now)
     except InputError as error:
         complain(str(error))
         return BAD_INPUT
-    except RuntimeError as error:  # the form cannot be loaded
+    except RuntimeError as error:  # the form or an attached file cannot be loaded
         complain(f"{arguments.form}: {error}")
         return BAD_INPUT
-    items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=form.path)
+    skip = [form.path] if media is None else [form.path, media]
+    items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
     batch = _Batch(REPORTS[arguments.format](sys.stdout), JudgeTally(),
                    Progress(len(items), "submissions", sys.stderr, sys.stdout))
     jobs = arguments.jobs or (_cores() if len(items) >= PARALLEL_FROM else 1)
@@ -93,6 +97,14 @@ def run(arguments: argparse.Namespace) -> int:
     return exit_status(batch.tally.unjudged, batch.tally.findings)
 
 
+def _media_folder(form: Path, given: str | None) -> Path | None:
+    """The folder given, else the one export tools lay out beside the form, if there."""
+    if given is not None:
+        return Path(given)
+    beside = form.with_name(form.stem + "-media")
+    return beside if beside.is_dir() else None
+
+
 def _cores() -> int:
     return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
 
@@ -103,10 +115,9 @@ Outcome: TypeAlias = "tuple[Path, list[tolvar.SubmissionFinding]] | InputError"
 
 @dataclasses.dataclass(frozen=True)
 class _Judge:
-    """Judges one item; pickles (the form as its text) to reach worker processes."""
+    """Judges one item; pickles (the form as its text and attachments) to reach workers."""
 
     form: tolvar.Form
-    form_identity: identity.Identity | None
     today: str | None
     now: str | None
 
@@ -121,12 +132,8 @@ class _Judge:
     def _findings(self, path: Path) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
         try:
-            theirs = identity.of_instance(text)
-            if self.form_identity and not self.form_identity.accepts(theirs):
-                raise InputError(path, f"not a submission of this form: its root is {theirs}, "
-                                       f"the form's instance is {self.form_identity}")
             return self.form.findings(text, self.today, self.now)
-        except RuntimeError as error:  # the submission's XML is malformed
+        except RuntimeError as error:  # malformed XML, or a submission of another form
             raise InputError(path, str(error)) from None
 
 

@@ -9,21 +9,22 @@ from tolvar_cli.errors import InputError
 
 
 def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
-           skip: Path | None = None) -> list[Path | InputError]:
+           skip: Sequence[Path] = ()) -> list[Path | InputError]:
     """The files the arguments name, each once, in the order given.
 
     A file argument is taken as it is (reading it reports whether it exists);
     a directory is searched recursively for names ending in one of `suffixes`,
-    in sorted order, leaving out hidden entries and `skip`. A directory with
-    nothing to read stands in the list as an InputError naming `what`.
+    in sorted order, leaving out hidden entries and the files and folders in
+    `skip`. A directory with nothing to read stands in the list as an
+    InputError naming `what`.
     """
     items: list[Path | InputError] = []
-    seen: set[Path] = set() if skip is None else {skip.resolve()}
+    seen = {_identity(path) for path in skip}
     for argument in arguments:
         path = Path(argument)
         if not path.is_dir():
             items.extend(_unseen([path], seen))
-        elif found := _unseen(_search(path, suffixes), seen):
+        elif found := _unseen(_search(path, suffixes, seen), seen):
             items.extend(found)
         else:
             items.append(InputError(path, f"a directory with no {what} in it"))
@@ -49,11 +50,12 @@ def _identity(file: Path) -> Path:
         return file.absolute()
 
 
-def _search(directory: Path, suffixes: tuple[str, ...]) -> Iterator[Path]:
+def _search(directory: Path, suffixes: tuple[str, ...], skip: set[Path]) -> Iterator[Path]:
     # Hidden entries are version-control folders and the "._name" shadows
     # that copying from a Mac leaves in an export, never submissions.
     for root, folders, names in os.walk(directory):
-        folders[:] = sorted(name for name in folders if not name.startswith("."))
+        folders[:] = sorted(name for name in folders
+                            if not name.startswith(".") and _identity(Path(root, name)) not in skip)
         for name in sorted(names):
             if name.lower().endswith(suffixes) and not name.startswith("."):
                 yield Path(root, name)

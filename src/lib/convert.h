@@ -13,6 +13,7 @@
 
 #include "lib/python.h"
 #include "base/result.h"
+#include "rules/attachments.h"
 
 namespace tolvar::py {
 
@@ -23,6 +24,20 @@ bool text_argument(PyObject* object, const char* function, const char* parameter
 // The same, where None (or omission, a null object) means not given.
 bool optional_text_argument(PyObject* object, const char* function, const char* parameter,
                             std::optional<std::string_view>& out);
+
+// The attachments keyword: None (or omission), a folder path (str or
+// os.PathLike) or a dict from file name to path. Fills `out`, and sets
+// `kept` to a new reference to the same in plain form, for pickling: None,
+// the folder as a str, or a new dict of str to str. Sets TypeError and
+// returns false for anything else.
+bool attachments_argument(PyObject* object, const char* function, Attachments& out,
+                          PyObject*& kept);
+
+// What __reduce__ gives for an object made as type(self)(*args,
+// attachments=attachments): the keyword goes through copyreg.__newobj_ex__,
+// which pickle knows, and only when there are attachments. Takes over the
+// reference to `args`, a tuple (or nullptr with an exception set).
+PyObject* reduce_with_attachments(PyObject* self, PyObject* attachments, PyObject* args);
 
 // Raise `type` with the message; always returns nullptr.
 PyObject* raise(PyObject* type, std::string_view message);

@@ -23,6 +23,9 @@ struct FormObject {
   std::shared_ptr<const LoadedForm> loaded;
   // The form's XML text (a str): what check() reads and what pickles.
   PyObject* text;
+  // None, the folder (a str) or a dict of file names to paths: what the
+  // form's attached files were read from, and pickle from again.
+  PyObject* attachments;
 };
 
 FormObject* as_form(PyObject* self) { return reinterpret_cast<FormObject*>(self); }
@@ -50,18 +53,23 @@ auto without_gil(Body&& body) {
 }
 
 PyObject* form_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"form", nullptr};
-  PyObject* form_arg = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:Form", const_cast<char**>(keywords),
-                                   &form_arg)) {
+  static const char* keywords[] = {"form", "attachments", nullptr};
+  PyObject *form_arg = nullptr, *attachments_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:Form", const_cast<char**>(keywords),
+                                   &form_arg, &attachments_arg)) {
     return nullptr;
   }
   std::string_view form;
-  if (!text_argument(form_arg, "Form", "form", form)) return nullptr;
-  return guarded([&]() -> PyObject* {
+  Attachments attachments;
+  PyObject* kept = nullptr;
+  if (!text_argument(form_arg, "Form", "form", form) ||
+      !attachments_argument(attachments_arg, "Form", attachments, kept)) {
+    return nullptr;
+  }
+  PyObject* self = guarded([&]() -> PyObject* {
     Result<Source> source = read_source(form, "form");
     if (!source.ok()) return raise(PyExc_ValueError, source.failure());
-    Result<LoadedForm> loaded = load_form_text(source.value().text());
+    Result<LoadedForm> loaded = load_form_text(source.value().text(), attachments);
     if (!loaded.ok()) return raise(PyExc_RuntimeError, loaded.failure());
     auto shared = std::make_shared<const LoadedForm>(std::move(loaded).value());
     // Kept as text even when given as a path, so a pickle does not depend on
@@ -69,21 +77,25 @@ PyObject* form_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     PyObject* text = new_str(source.value().text());
     if (!text) return nullptr;
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    PyObject* self = alloc(type, 0);
-    if (!self) {
+    PyObject* made = alloc(type, 0);
+    if (!made) {
       Py_DECREF(text);
       return nullptr;
     }
-    new (&as_form(self)->loaded) std::shared_ptr<const LoadedForm>(std::move(shared));
-    as_form(self)->text = text;
-    return self;
+    new (&as_form(made)->loaded) std::shared_ptr<const LoadedForm>(std::move(shared));
+    as_form(made)->text = text;
+    as_form(made)->attachments = Py_NewRef(kept);
+    return made;
   });
+  Py_DECREF(kept);
+  return self;
 }
 
 void form_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   as_form(self)->loaded.~shared_ptr();
   Py_XDECREF(as_form(self)->text);
+  Py_XDECREF(as_form(self)->attachments);
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_slot(self);
   Py_DECREF(type);
@@ -144,7 +156,8 @@ PyObject* form_session(PyObject* self, PyObject* args, PyObject* kwargs) {
     Result<Session> started = Session::start(as_form(self)->loaded, saved, clock);
     if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
     PyObject* session_type = module_state_of(Py_TYPE(self)).session_type;
-    return new_session(session_type, std::move(started).value(), as_form(self)->text);
+    return new_session(session_type, std::move(started).value(), as_form(self)->text,
+                       as_form(self)->attachments);
   });
 }
 
@@ -157,17 +170,26 @@ PyObject* form_check(PyObject* self, PyObject*) {
 }
 
 PyObject* form_reduce(PyObject* self, PyObject*) {
-  return Py_BuildValue("O(O)", reinterpret_cast<PyObject*>(Py_TYPE(self)), as_form(self)->text);
+  return reduce_with_attachments(self, as_form(self)->attachments,
+                                 Py_BuildValue("(O)", as_form(self)->text));
 }
 
-// Forms are equal when their texts are.
+// Forms are equal when their texts and attachments are.
 PyObject* form_richcompare(PyObject* self, PyObject* other, int op) {
   if (Py_TYPE(other) != Py_TYPE(self) || (op != Py_EQ && op != Py_NE)) {
     Py_RETURN_NOTIMPLEMENTED;
   }
-  return PyObject_RichCompare(as_form(self)->text, as_form(other)->text, op);
+  const int same_text = PyObject_RichCompareBool(as_form(self)->text, as_form(other)->text, Py_EQ);
+  if (same_text < 0) return nullptr;
+  int same = same_text;
+  if (same) {
+    same = PyObject_RichCompareBool(as_form(self)->attachments, as_form(other)->attachments, Py_EQ);
+    if (same < 0) return nullptr;
+  }
+  return PyBool_FromLong(op == Py_EQ ? same : !same);
 }
 
+// The text alone: equal forms have equal texts.
 Py_hash_t form_hash(PyObject* self) { return PyObject_Hash(as_form(self)->text); }
 
 PyObject* form_repr(PyObject* self) {
@@ -190,17 +212,22 @@ PyMethodDef form_methods[] = {
     {"check", as_cfunction(form_check), METH_NOARGS,
      "check($self)\n--\n\nThe form's portability findings, as check_form gives them."},
     {"__reduce__", as_cfunction(form_reduce), METH_NOARGS,
-     "__reduce__($self)\n--\n\nPickles as the form's text."},
+     "__reduce__($self)\n--\n\nPickles as the form's text and attachments."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 constexpr const char kFormDoc[] =
-    "Form(form)\n--\n\n"
+    "Form(form, *, attachments=None)\n--\n\n"
     "A form loaded once, to judge any number of submissions against.\n\n"
     "Loading a large form costs far more than judging a submission, so a\n"
     "batch loads it once. Immutable and safe to share between threads; it\n"
-    "pickles as its text, so process pools and cluster schedulers can ship\n"
-    "it to their workers.";
+    "pickles as its text and attachments, so process pools and cluster\n"
+    "schedulers can ship it to their workers, which read the attached\n"
+    "files again from the same paths.\n\n"
+    "`attachments` holds the files the form's external instances and\n"
+    "pulldata() read: a folder, or a dict from file name to path. A CSV\n"
+    "file becomes a root of item rows, one child per column; an XML file\n"
+    "is read as the instance. Its sessions share them.";
 
 PyType_Slot form_slots[] = {
     {Py_tp_doc, const_cast<char*>(kFormDoc)},

@@ -35,33 +35,42 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 // The arguments of a call about one submission: (first, submission,
-// today=None, now=None), where `first` names what the call is about.
+// today=None, now=None), where `first` names what the call is about, and
+// for a call that takes them, the keyword-only attachments=None.
 struct SubmissionCall {
   std::string_view first;
   std::string_view submission;
   std::optional<std::string_view> today;
   std::optional<std::string_view> now;
+  Attachments attachments;
 };
 
 bool submission_call_arguments(PyObject* args, PyObject* kwargs, const char* function,
-                               const char* first, SubmissionCall& call) {
-  const char* keywords[] = {first, "submission", "today", "now", nullptr};
-  const std::string format = std::string("OO|OO:") + function;
+                               const char* first, bool takes_attachments, SubmissionCall& call) {
+  const char* keywords[] = {first, "submission", "today", "now",
+                            takes_attachments ? "attachments" : nullptr, nullptr};
+  const std::string format = std::string("OO|OO") + (takes_attachments ? "$O:" : ":") + function;
   PyObject *first_arg = nullptr, *submission_arg = nullptr, *today_arg = nullptr,
-           *now_arg = nullptr;
+           *now_arg = nullptr, *attachments_arg = nullptr;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), const_cast<char**>(keywords),
-                                   &first_arg, &submission_arg, &today_arg, &now_arg)) {
+                                   &first_arg, &submission_arg, &today_arg, &now_arg,
+                                   &attachments_arg)) {
     return false;
   }
-  return text_argument(first_arg, function, first, call.first) &&
-         text_argument(submission_arg, function, "submission", call.submission) &&
-         optional_text_argument(today_arg, function, "today", call.today) &&
-         optional_text_argument(now_arg, function, "now", call.now);
+  PyObject* kept = nullptr;  // only a Form keeps its attachments
+  const bool ok =
+      text_argument(first_arg, function, first, call.first) &&
+      text_argument(submission_arg, function, "submission", call.submission) &&
+      optional_text_argument(today_arg, function, "today", call.today) &&
+      optional_text_argument(now_arg, function, "now", call.now) &&
+      attachments_argument(attachments_arg, function, call.attachments, kept);
+  Py_XDECREF(kept);
+  return ok;
 }
 
 PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
   SubmissionCall call;
-  if (!submission_call_arguments(args, kwargs, "submission_findings", "form", call)) {
+  if (!submission_call_arguments(args, kwargs, "submission_findings", "form", true, call)) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
@@ -71,7 +80,7 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
     Result<std::vector<SubmissionFinding>> findings =
         judge_submission_text(form_text.value().text(), std::move(submission_text).value(),
-                              GivenClock{call.today, call.now});
+                              GivenClock{call.today, call.now}, call.attachments);
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), submission_finding_dict);
   });
@@ -79,7 +88,7 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
   SubmissionCall call;
-  if (!submission_call_arguments(args, kwargs, "eval_expression", "expression", call)) {
+  if (!submission_call_arguments(args, kwargs, "eval_expression", "expression", false, call)) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
@@ -100,11 +109,15 @@ constexpr const char kCheckFormDoc[] =
     "instead. An empty list means the form travels.";
 
 constexpr const char kSubmissionFindingsDoc[] =
-    "submission_findings(form, submission, today=None, now=None)\n--\n\n"
+    "submission_findings(form, submission, today=None, now=None, *, attachments=None)\n--\n\n"
     "What a form's own rules say about a submission.\n\n"
     "A rule the engine could not evaluate comes back as `not-evaluated`,\n"
     "never as a pass: a rule that did not run has not been satisfied, and\n"
-    "reporting it as clean would be the one failure worth avoiding.";
+    "reporting it as clean would be the one failure worth avoiding.\n\n"
+    "`attachments` holds the files the form's external instances and\n"
+    "pulldata() read: a folder, or a dict from file name to path. A\n"
+    "submission of another form (another root element or form id) raises\n"
+    "RuntimeError rather than coming back clean.";
 
 constexpr const char kEvalExpressionDoc[] =
     "eval_expression(expression, submission, today=None, now=None)\n--\n\n"

@@ -16,8 +16,10 @@ namespace {
 struct SessionObject {
   PyObject_HEAD
   Session* state;
-  // The form's XML text (a str), for pickling.
+  // The form's XML text (a str) and its attachments (as a Form keeps
+  // them), for pickling.
   PyObject* form_text;
+  PyObject* attachments;
   // Readers in progress (> 0) or a writer (-1). Calls never run Python code
   // while they hold the session, so a conflict means re-entrant use.
   int holders;
@@ -61,21 +63,26 @@ PyObject* holding(PyObject* self, bool exclusive, Body&& body) {
 }
 
 PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"form", "instance", "today", "now", nullptr};
-  PyObject *form_arg = nullptr, *instance_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OOO:Session", const_cast<char**>(keywords),
-                                   &form_arg, &instance_arg, &today_arg, &now_arg)) {
+  static const char* keywords[] = {"form", "instance", "today", "now", "attachments", nullptr};
+  PyObject *form_arg = nullptr, *instance_arg = nullptr, *today_arg = nullptr, *now_arg = nullptr,
+           *attachments_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OOO$O:Session", const_cast<char**>(keywords),
+                                   &form_arg, &instance_arg, &today_arg, &now_arg,
+                                   &attachments_arg)) {
     return nullptr;
   }
   std::string_view form;
   std::optional<std::string_view> instance, today, now;
+  Attachments attachments;
+  PyObject* kept = nullptr;
   if (!text_argument(form_arg, "Session", "form", form) ||
       !optional_text_argument(instance_arg, "Session", "instance", instance) ||
       !optional_text_argument(today_arg, "Session", "today", today) ||
-      !optional_text_argument(now_arg, "Session", "now", now)) {
+      !optional_text_argument(now_arg, "Session", "now", now) ||
+      !attachments_argument(attachments_arg, "Session", attachments, kept)) {
     return nullptr;
   }
-  return guarded([&]() -> PyObject* {
+  PyObject* self = guarded([&]() -> PyObject* {
     Result<Source> form_text = read_source(form, "form");
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
     std::optional<Source> instance_text;
@@ -86,22 +93,27 @@ PyObject* session_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     }
     std::optional<std::string_view> saved;
     if (instance_text) saved = instance_text->text();
-    Result<Session> started = Session::start(form_text.value().text(), saved, GivenClock{today, now});
+    Result<Session> started =
+        Session::start(form_text.value().text(), saved, GivenClock{today, now}, attachments);
     if (!started.ok()) return raise(PyExc_RuntimeError, started.failure());
     // Kept as text even when given as a path, so a pickle does not depend on
     // the file.
     PyObject* text = new_str(form_text.value().text());
     if (!text) return nullptr;
-    PyObject* self = new_session(reinterpret_cast<PyObject*>(type), std::move(started).value(), text);
+    PyObject* made = new_session(reinterpret_cast<PyObject*>(type), std::move(started).value(),
+                                 text, kept);
     Py_DECREF(text);
-    return self;
+    return made;
   });
+  Py_DECREF(kept);
+  return self;
 }
 
 void session_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   delete as_session(self)->state;
   Py_XDECREF(as_session(self)->form_text);
+  Py_XDECREF(as_session(self)->attachments);
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_slot(self);
   Py_DECREF(type);
@@ -231,13 +243,14 @@ PyObject* session_instance_xml(PyObject* self, PyObject*) {
 PyObject* session_copy(PyObject* self, PyObject*) {
   return holding(self, false, [&](Session& session) -> PyObject* {
     return new_session(reinterpret_cast<PyObject*>(Py_TYPE(self)), session,
-                       as_session(self)->form_text);
+                       as_session(self)->form_text, as_session(self)->attachments);
   });
 }
 
 PyObject* session_deepcopy(PyObject* self, PyObject*) { return session_copy(self, nullptr); }
 
-// Session(form, instance, today, now) starts it again where it stands.
+// Session(form, instance, today, now, attachments=...) starts it again
+// where it stands.
 PyObject* session_reduce(PyObject* self, PyObject*) {
   return holding(self, false, [&](Session& session) -> PyObject* {
     const SessionState& state = session.state();
@@ -250,8 +263,9 @@ PyObject* session_reduce(PyObject* self, PyObject*) {
     PyObject* now = today ? clock(state.now) : nullptr;
     PyObject* reduced = nullptr;
     if (now) {
-      reduced = Py_BuildValue("O(OOOO)", reinterpret_cast<PyObject*>(Py_TYPE(self)),
-                              as_session(self)->form_text, instance, today, now);
+      reduced = reduce_with_attachments(
+          self, as_session(self)->attachments,
+          Py_BuildValue("(OOOO)", as_session(self)->form_text, instance, today, now));
     }
     Py_XDECREF(instance);
     Py_XDECREF(today);
@@ -301,17 +315,18 @@ PyMethodDef session_methods[] = {
     {"__deepcopy__", as_cfunction(session_deepcopy), METH_O,
      "__deepcopy__($self, memo)\n--\n\nThe same as __copy__: a session shares nothing it can change."},
     {"__reduce__", as_cfunction(session_reduce), METH_NOARGS,
-     "__reduce__($self)\n--\n\nPickles as the form's text, the instance and the clock."},
+     "__reduce__($self)\n--\n\nPickles as the form's text, the instance, the clock and the\n"
+     "attachments."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 constexpr const char kSessionDoc[] =
-    "Session(form, instance=None, today=None, now=None)\n--\n\n"
+    "Session(form, instance=None, today=None, now=None, *, attachments=None)\n--\n\n"
     "A form being filled in.\n\n"
     "Holds the instance, applies what the form derives, and reports what\n"
     "moved. The same engine that judges the submission when it arrives, so a\n"
     "form cannot behave one way while it is being filled and another way\n"
-    "afterwards.";
+    "afterwards. `attachments` is as for submission_findings.";
 
 PyType_Slot session_slots[] = {
     {Py_tp_doc, const_cast<char*>(kSessionDoc)},
@@ -332,7 +347,8 @@ PyType_Spec session_spec = {
 
 }  // namespace
 
-PyObject* new_session(PyObject* type, Session session, PyObject* form_text) {
+PyObject* new_session(PyObject* type, Session session, PyObject* form_text,
+                      PyObject* attachments) {
   // Made before the Python object, so that nothing can fail once it exists.
   auto state = std::make_unique<Session>(std::move(session));
   auto session_type = reinterpret_cast<PyTypeObject*>(type);
@@ -341,6 +357,7 @@ PyObject* new_session(PyObject* type, Session session, PyObject* form_text) {
   if (!self) return nullptr;
   as_session(self)->state = state.release();
   as_session(self)->form_text = Py_NewRef(form_text);
+  as_session(self)->attachments = Py_NewRef(attachments);
   as_session(self)->holders = 0;
   return self;
 }

@@ -10,7 +10,9 @@ namespace tolvar::py {
 PyObject* make_session_type(PyObject* module);
 
 // A new Session object of `type` holding `session`, which was started from
-// `form_text` (a str, kept for pickling); nullptr with an exception set.
-PyObject* new_session(PyObject* type, Session session, PyObject* form_text);
+// `form_text` (a str) and `attachments` (None, a str or a dict of str), both
+// kept for pickling; nullptr with an exception set.
+PyObject* new_session(PyObject* type, Session session, PyObject* form_text,
+                      PyObject* attachments);
 
 }  // namespace tolvar::py

@@ -36,8 +36,7 @@ class LabelHost : public Host {
   LabelHost(const Form& form, ClockText today, ClockText now)
       : form_(form), today_(today), now_(now) {}
   const XmlDocument* lookup_table(std::string_view id) const override {
-    auto found = form_.instances.find(std::string(id));
-    return found == form_.instances.end() ? nullptr : &found->second;
+    return loaded_instance(form_, id);
   }
   std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
     return std::nullopt;

@@ -3,7 +3,37 @@
 
 #include <algorithm>
 
+#include "base/unicode.h"
+
 namespace tolvar {
+namespace {
+
+bool is_name_start(char32_t c) {
+  if (c < 0x80) return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  return is_alphabetic(c);
+}
+
+bool is_name_char(char32_t c) {
+  if (c < 0x80) return is_name_start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9');
+  return is_alphabetic(c) || is_numeric(c);
+}
+
+}  // namespace
+
+bool is_ncname(std::string_view text) {
+  std::size_t pos = 0;
+  if (text.empty() || !is_name_start(decode_utf8(text, pos))) return false;
+  while (pos < text.size()) {
+    if (!is_name_char(decode_utf8(text, pos))) return false;
+  }
+  return true;
+}
+
+bool is_element_name(std::string_view text) {
+  std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return is_ncname(text);
+  return is_ncname(text.substr(0, colon)) && is_ncname(text.substr(colon + 1));
+}
 
 bool has_empty_step(std::string_view path) {
   std::size_t depth = 0;  // inside predicates a "//" is an expression's own

@@ -9,6 +9,11 @@
 
 namespace tolvar {
 
+// An XML name without a colon, by the letters and digits Unicode names.
+bool is_ncname(std::string_view text);
+// A name an element can be written with: NCName, or prefix:NCName.
+bool is_element_name(std::string_view text);
+
 // "//" between steps, at the start, or a trailing "/", outside predicates.
 bool has_empty_step(std::string_view path);
 // The pieces between slashes, empty ones dropped.

@@ -13,10 +13,13 @@ Result<std::vector<Finding>> check_form_text(std::string_view form_text) {
   return check_form_document(document.value());
 }
 
-Result<LoadedForm> load_form_text(std::string_view form_text) {
+Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments) {
   Result<Form> form = load_form(form_text);
   if (!form.ok()) return form.failure();
-  return LoadedForm{std::move(form).value()};
+  Status attached = attach_files(form.value(), attachments);
+  if (!attached.ok()) return attached.failure();
+  std::optional<InstanceIdentity> identity = form_identity(form.value().document);
+  return LoadedForm{std::move(form).value(), std::move(identity)};
 }
 
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
@@ -24,15 +27,19 @@ Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source subm
   Result<XmlDocument> instance = parse_xml(submission.text());
   if (!instance.ok()) return instance.failure();
   submission.release();
+  if (form.identity) {
+    Status belongs = check_submission_of(*form.identity, instance.value());
+    if (!belongs.ok()) return belongs.failure();
+  }
   Clock worked_out = clock_from_submission(instance.value(), clock.today, clock.now);
   return judge_submission(form.form, std::move(instance).value(), worked_out.today,
                           worked_out.now);
 }
 
-Result<std::vector<SubmissionFinding>> judge_submission_text(std::string_view form_text,
-                                                             Source submission,
-                                                             const GivenClock& clock) {
-  Result<LoadedForm> form = load_form_text(form_text);
+Result<std::vector<SubmissionFinding>> judge_submission_text(
+    std::string_view form_text, Source submission, const GivenClock& clock,
+    const Attachments& attachments) {
+  Result<LoadedForm> form = load_form_text(form_text, attachments);
   if (!form.ok()) return form.failure();
   return judge(form.value(), std::move(submission), clock);
 }
@@ -54,8 +61,11 @@ Result<std::string> evaluate_expression_text(std::string_view expression,
 
 Result<Session> Session::start(std::string_view form_text,
                                std::optional<std::string_view> saved_instance,
-                               const GivenClock& clock) {
-  return from_state(start_session(form_text, saved_instance), clock);
+                               const GivenClock& clock, const Attachments& attachments) {
+  Result<LoadedForm> form = load_form_text(form_text, attachments);
+  if (!form.ok()) return form.failure();
+  return start(std::make_shared<const LoadedForm>(std::move(form).value()), saved_instance,
+               clock);
 }
 
 Result<Session> Session::start(std::shared_ptr<const LoadedForm> form,

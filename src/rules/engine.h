@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "base/result.h"
+#include "rules/attachments.h"
 #include "rules/checker/checker.h"
 #include "rules/choices.h"
 #include "rules/form.h"
+#include "rules/instance_identity.h"
 #include "rules/judge.h"
 #include "rules/session.h"
 #include "rules/source.h"
@@ -38,19 +40,22 @@ Result<std::vector<Finding>> check_form_text(std::string_view form_text);
 // any number of sessions from. Read only, so threads may share it.
 struct LoadedForm {
   Form form;
+  std::optional<InstanceIdentity> identity;  // of its primary instance
 };
-// Fails as load_form does.
-Result<LoadedForm> load_form_text(std::string_view form_text);
+// The form with its attached files read in. Fails as load_form or
+// attach_files does.
+Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments = {});
 
 // What the form's own rules say about one submission. The submission's text
 // is let go once it is parsed, so a large file is not held twice. Fails with
-// the XML reader's message.
+// the XML reader's message, or check_submission_of's for a submission of
+// another form.
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
                                              const GivenClock& clock);
 // load_form_text, then judge.
-Result<std::vector<SubmissionFinding>> judge_submission_text(std::string_view form_text,
-                                                             Source submission,
-                                                             const GivenClock& clock);
+Result<std::vector<SubmissionFinding>> judge_submission_text(
+    std::string_view form_text, Source submission, const GivenClock& clock,
+    const Attachments& attachments = {});
 
 // The string value of `expression` at the submission's root, with the clock
 // texts and nothing else: no secondary instances, no choice labels. Fails
@@ -65,10 +70,10 @@ Result<std::string> evaluate_expression_text(std::string_view expression,
 // does not finish.
 class Session {
  public:
-  // Fails as start_session does.
+  // Fails as load_form_text or start_session does.
   static Result<Session> start(std::string_view form_text,
                                std::optional<std::string_view> saved_instance,
-                               const GivenClock& clock);
+                               const GivenClock& clock, const Attachments& attachments = {});
   // The same from a loaded form, which the session shares rather than copies.
   // Fails only on the saved instance.
   static Result<Session> start(std::shared_ptr<const LoadedForm> form,

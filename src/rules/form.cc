@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/unicode.h"
 #include "rules/form_reading.h"
 #include "rules/references.h"
 
@@ -109,6 +110,18 @@ std::string cycle_message(const std::vector<Bind>& binds, const std::vector<std:
 
 }  // namespace
 
+bool is_unloaded_external(const XmlDocument& instance) {
+  if (!instance.has_root() || instance[instance.root].has_children()) return false;
+  const std::optional<std::string_view> src = instance.attribute(instance.root, "src");
+  return src.has_value() && !is_blank(*src);
+}
+
+const XmlDocument* loaded_instance(const Form& form, std::string_view id) {
+  auto found = form.instances.find(std::string(id));
+  if (found == form.instances.end() || is_unloaded_external(found->second)) return nullptr;
+  return &found->second;
+}
+
 Result<Form> load_form(std::string_view text) {
   Result<XmlDocument> document = parse_xml(text);
   if (!document.ok()) return fail("XForm XML: " + document.error());
@@ -143,15 +156,22 @@ Result<Form> load_form_document(XmlDocument document) {
   return form;
 }
 
-Result<XmlDocument> primary_instance(const XmlDocument& form_document) {
-  if (!form_document.has_root()) return fail("the XForm has no primary instance");
-  for (NodeId element : form_document.descendants(form_document.root)) {
-    if (form_document[element].name() != "instance") continue;
-    const NodeId top = form_document[element].first_child();
-    if (top == kNoNode) return fail("the XForm's primary instance is empty");
-    return copy_subtree(form_document, top);
+NodeId primary_instance_element(const XmlDocument& form_document) {
+  if (!form_document.has_root()) return kNoNode;
+  const NodeId top = form_document.root;
+  for (NodeId at = form_document.next_in_preorder(top, top); at != kNoNode;
+       at = form_document.next_in_preorder(at, top)) {
+    if (form_document[at].name() == "instance") return at;
   }
-  return fail("the XForm has no primary instance");
+  return kNoNode;
+}
+
+Result<XmlDocument> primary_instance(const XmlDocument& form_document) {
+  const NodeId element = primary_instance_element(form_document);
+  if (element == kNoNode) return fail("the XForm has no primary instance");
+  const NodeId top = form_document[element].first_child();
+  if (top == kNoNode) return fail("the XForm's primary instance is empty");
+  return copy_subtree(form_document, top);
 }
 
 // Depth-first post-order over the calculating binds, with an explicit stack

@@ -44,12 +44,24 @@ struct Form {
   std::map<std::string, std::string> itext;
 };
 
+// An external instance, one with a "src" and nothing inside, is a
+// placeholder for a file until one is attached (attachments.h): reading it
+// as an empty table would turn every lookup into a confident "".
+bool is_unloaded_external(const XmlDocument& instance);
+// The secondary instance with this id, or nullptr when the form declares
+// none or it is an external one nothing has loaded.
+const XmlDocument* loaded_instance(const Form& form, std::string_view id);
+
 // Loads a form, or fails with "XForm XML: …", "a <bind> has no nodeset",
 // "{attribute} of {nodeset}: {message} — in expression {source}",
 // "the XForm declares no binds, so it carries no rules" or the cycle message.
 Result<Form> load_form(std::string_view text);
 // The same, from an already parsed form document.
 Result<Form> load_form_document(XmlDocument document);
+
+// The <instance> the form is filled in from: the first one below the root,
+// id or not; kNoNode when there is none.
+NodeId primary_instance_element(const XmlDocument& form_document);
 
 // The form's primary instance as a standalone document rooted at its data
 // element: the first <instance> below the root, id or not, which is the one

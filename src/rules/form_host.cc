@@ -2,23 +2,10 @@
 
 #include <utility>
 
-#include "base/unicode.h"
 #include "rules/bind_targets.h"
 #include "rules/choices.h"
 
 namespace tolvar {
-namespace {
-
-// An instance declared with "src" and nothing inside is a placeholder for an
-// external file that nobody loaded: reading it as an empty table would turn
-// every lookup into a confident "".
-bool is_unloaded_external(const XmlDocument& table) {
-  if (!table.has_root() || table[table.root].has_children()) return false;
-  const std::optional<std::string_view> src = table.attribute(table.root, "src");
-  return src.has_value() && !is_blank(*src);
-}
-
-}  // namespace
 
 // Date types are read with the host as it stands so far, which types no
 // node: a nodeset that is not a plain path sees its nodes as Collect sees
@@ -33,9 +20,7 @@ bool FormHost::typed_as_date(const XmlDocument& document, NodeId node) const {
 }
 
 const XmlDocument* FormHost::lookup_table(std::string_view id) const {
-  auto found = form_.instances.find(std::string(id));
-  if (found == form_.instances.end() || is_unloaded_external(found->second)) return nullptr;
-  return &found->second;
+  return loaded_instance(form_, id);
 }
 
 std::optional<std::string> FormHost::choice_label(std::string_view value,

@@ -97,32 +97,6 @@ NodeId first_in_document_order(const XmlDocument& document, const std::vector<No
   return earliest == ids.end() ? kNoNode : *earliest;
 }
 
-bool is_name_start(char32_t c) {
-  if (c < 0x80) return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  return is_alphabetic(c);
-}
-
-bool is_name_char(char32_t c) {
-  if (c < 0x80) return is_name_start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9');
-  return is_alphabetic(c) || is_numeric(c);
-}
-
-bool is_ncname(std::string_view text) {
-  std::size_t pos = 0;
-  if (text.empty() || !is_name_start(decode_utf8(text, pos))) return false;
-  while (pos < text.size()) {
-    if (!is_name_char(decode_utf8(text, pos))) return false;
-  }
-  return true;
-}
-
-// A name an element can be written with: NCName, or prefix:NCName.
-bool is_element_name(std::string_view text) {
-  std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return is_ncname(text);
-  return is_ncname(text.substr(0, colon)) && is_ncname(text.substr(colon + 1));
-}
-
 // Follows the group pieces (all but the last) down from the root while
 // they exist; returns where that ends and the pieces still to create.
 std::pair<NodeId, std::span<const std::string_view>> deepest_existing_group(

@@ -6,9 +6,11 @@ namespace tolvar {
 namespace {
 
 // Secondary instance roots, copied in ascending id order; then document order.
+// An external instance nothing has loaded stays out, so that instance()
+// refuses it rather than finding an empty element.
 void append_secondary_instances(const Form& form, XmlDocument& model) {
   for (const auto& [id, secondary] : form.instances) {
-    if (secondary.has_root()) {
+    if (secondary.has_root() && !is_unloaded_external(secondary)) {
       model.append_child(model.root, model.copy_from(secondary, secondary.root));
     }
   }

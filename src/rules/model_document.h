@@ -13,7 +13,8 @@ namespace tolvar {
 inline constexpr std::string_view kModelPath = "/model";
 
 // A root "model" holding a copy of the instance root, then a copy of every
-// secondary instance root in ascending id order.
+// secondary instance root in ascending id order, leaving out external ones
+// nothing has loaded.
 XmlDocument model_document(const Form& form, const XmlDocument& instance);
 // The same, taking the instance's arena over instead of copying it: its
 // nodes keep their ids and the "model" root is added after them.

@@ -90,17 +90,22 @@ bool is_xml_text(std::string_view argument) {
   return first < argument.size() && argument[first] == '<';
 }
 
+Result<std::string> read_text_file(std::string_view path, std::string_view name) {
+  if (path.find('\0') != std::string_view::npos) {
+    return unreadable(name, path, "file name contained an unexpected NUL byte");
+  }
+  Result<std::string> content = read_file(std::string(path));
+  if (!content.ok()) return unreadable(name, path, content.error());
+  if (!is_valid_utf8(content.value())) {
+    return unreadable(name, path, "stream did not contain valid UTF-8");
+  }
+  return content;
+}
+
 Result<Source> read_source(std::string_view argument, std::string_view name) {
   if (is_xml_text(argument)) return Source(argument);
-  std::string path(argument);
-  if (path.find('\0') != std::string::npos) {
-    return unreadable(name, argument, "file name contained an unexpected NUL byte");
-  }
-  Result<std::string> content = read_file(path);
-  if (!content.ok()) return unreadable(name, argument, content.error());
-  if (!is_valid_utf8(content.value())) {
-    return unreadable(name, argument, "stream did not contain valid UTF-8");
-  }
+  Result<std::string> content = read_text_file(argument, name);
+  if (!content.ok()) return content.failure();
   return Source(std::move(content).value());
 }
 

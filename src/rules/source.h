@@ -34,6 +34,10 @@ class Source {
 // and a file longer than a document may be as too large.
 Result<Source> read_source(std::string_view argument, std::string_view name);
 
+// The content of the UTF-8 file at `path`, refused as read_source refuses
+// a file.
+Result<std::string> read_text_file(std::string_view path, std::string_view name);
+
 // True when the argument is XML text rather than a path.
 bool is_xml_text(std::string_view argument);
 

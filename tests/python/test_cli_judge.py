@@ -160,6 +160,28 @@ def test_a_form_without_an_instance_is_judged_without_comparing_identities(batch
                                               "\"/data/age: required, and unanswered\""]
 
 
+@pytest.mark.parametrize("media, options, status, output", [
+    ("form-media", (), 0, "export/uuid-1/submission.xml: no findings\n"),
+    ("lists", ("--media", "lists"), 0, "export/uuid-1/submission.xml: no findings\n"),
+    ("lists", (), 1, "export/uuid-1/submission.xml: 1 finding\n  not-evaluated  /data/age: rule could not be "
+                     "evaluated — pulldata() cannot find the table 'ages'"),
+    (None, ("--media", "nowhere"), 2, "tolvar: form.xml: attachments: 'nowhere' is not a folder\n"),
+])
+def test_media_come_from_the_folder_beside_the_form_or_the_one_given(batch, media, options, status, output):
+    (batch / "form.xml").write_text(FORM.replace(
+        "<bind ", "<bind nodeset=\"/data/age\" calculate=\"pulldata('ages', 'age', 'k', 'x')\"/><bind ", 1
+    ).replace("</instance>", "</instance><instance id=\"ages\" src=\"jr://file-csv/ages.csv\"/>", 1))
+    if media:
+        (batch / media).mkdir()
+        (batch / media / "ages.csv").write_text("k,age\nx,30\n")
+        (batch / media / "extra.xml").write_text(submission())
+    result = run("judge", *options, "form.xml", "export/uuid-1", cwd=batch)
+    assert result.returncode == status
+    assert (result.stdout if status < 2 else result.stderr).startswith(output)
+    if status == 0:  # the media folder is never searched for submissions
+        assert "extra.xml" not in run("judge", *options, "form.xml", ".", cwd=batch).stdout
+
+
 def _many(batch, count):
     for number in range(count):
         (batch / "many" / f"{number:03}").mkdir(parents=True)

@@ -59,9 +59,12 @@ def test_repeats_are_judged_row_by_row():
     assert [f["path"] for f in three] == ["/data/rep[1]/q", "/data/rep[3]/q"]
 
 
-def test_a_submission_of_another_form_gives_no_findings():
+def test_a_submission_of_another_form_is_refused_rather_than_called_clean():
     form = xform("<bind nodeset='/data/a' required='true()'/>")
-    assert tolvar.submission_findings(form, "<other><a/></other>") == []
+    with pytest.raises(RuntimeError) as error:
+        tolvar.submission_findings(form, "<other><a/></other>")
+    assert str(error.value) == ("not a submission of this form: its root is <other>, "
+                                "the form's instance is <data>")
 
 
 def test_check_form_dicts_have_eight_keys_in_order():

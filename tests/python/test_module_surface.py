@@ -22,12 +22,14 @@ def test_module_attributes_come_in_order():
     "function, signature, first_line",
     [
         (tolvar.check_form, "(form)", "Will this form mean the same thing on a tablet and in a browser?"),
-        (tolvar.submission_findings, "(form, submission, today=None, now=None)",
+        (tolvar.submission_findings, "(form, submission, today=None, now=None, *, attachments=None)",
          "What a form's own rules say about a submission."),
         (tolvar.eval_expression, "(expression, submission, today=None, now=None)",
          "Evaluate one expression against a submission, for working out what a"),
-        (tolvar.Session, "(form, instance=None, today=None, now=None)", "A form being filled in."),
-        (tolvar.Form, "(form)", "A form loaded once, to judge any number of submissions against."),
+        (tolvar.Session, "(form, instance=None, today=None, now=None, *, attachments=None)",
+         "A form being filled in."),
+        (tolvar.Form, "(form, *, attachments=None)",
+         "A form loaded once, to judge any number of submissions against."),
     ],
 )
 def test_functions_carry_signature_and_docstring(function, signature, first_line):

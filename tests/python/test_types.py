@@ -117,6 +117,7 @@ MISUSES = [
     ('(tolvar.Session("f").choices("/q") or [])[0]["text"]', "typeddict-item"),
     ('len(tolvar.Session("f").choices("/q"))', "arg-type"),
     ('class Mine(tolvar.Session): pass', "misc"),
+    ('tolvar.Form("f", attachments={"a.csv": 5})', "dict-item"),
 ]
 
 
@@ -133,6 +134,7 @@ def test_stubs_agree_with_the_runtime_module(tmp_path: pathlib.Path) -> None:
     # Names that exist for type checkers only.
     allowlist = tmp_path / "allowlist.txt"
     allowlist.write_text("".join(f"tolvar.{name}\n" for name in (
-        "Breaks", "Rule", "FindingKind", "PortabilityFinding", "SubmissionFinding", "RecomputeResult", "Choice")))
+        "Breaks", "Rule", "FindingKind", "Attachments", "PortabilityFinding", "SubmissionFinding", "RecomputeResult",
+            "Choice")))
     result = _mypy("mypy.stubtest", "tolvar", "--allowlist", str(allowlist), cwd=tmp_path)
     assert result.returncode == 0, result.stdout
