@@ -40,7 +40,7 @@ bool cheap_enough(const Form& form) {
   for (const Bind& bind : form.binds) {
     for (const RuleAttribute& attribute : kRuleAttributes) {
       const std::optional<BindRule>& rule = bind.*attribute.field;
-      if (rule && fuzz::predicate_nesting(rule->expr) > 1) return false;
+      if (rule && rule->expr.ok() && fuzz::predicate_nesting(rule->expr.value()) > 1) return false;
     }
   }
   return true;

@@ -21,6 +21,7 @@ class Form:
     repeats: tuple[str, ...] = ()
     xforms_version: bool = False  # whether the model declares odk:xforms-version
     secondary: dict[str, str] = field(default_factory=dict)  # id -> root element
+    choices: dict[str, tuple[str, ...]] = field(default_factory=dict)  # select1 path -> values
 
     def with_rule(self, path: str, rule: str, expression: str) -> "Form":
         binds = {p: dict(b) for p, b in self.binds.items()}
@@ -61,6 +62,13 @@ class Form:
         visit(root, "/data")
         return [p for p in leaves if "calculate" not in self.binds.get(p, {})]
 
+    def _control(self, leaf: str) -> str:
+        if leaf not in self.choices:
+            return f'<input ref="{leaf}"><label>{escape(leaf)}</label></input>'
+        items = "".join(f"<item><label>{escape(v.upper())}</label><value>{escape(v)}</value></item>"
+                        for v in self.choices[leaf])
+        return f'<select1 ref="{leaf}"><label>{escape(leaf)}</label>{items}</select1>'
+
     def _controls(self, under: str, leaves: list[str]) -> str:
         inner = [r for r in self.repeats if r.startswith(under + "/")
                  and not any(r.startswith(o + "/") for o in self.repeats
@@ -68,7 +76,7 @@ class Form:
         parts = []
         for leaf in leaves:
             if leaf.startswith(under + "/") and not any(leaf.startswith(r + "/") for r in inner):
-                parts.append(f'<input ref="{leaf}"><label>{escape(leaf)}</label></input>')
+                parts.append(self._control(leaf))
         for repeat in inner:
             parts.append(f'<group ref="{repeat}"><label>{repeat}</label>'
                          f'<repeat nodeset="{repeat}">{self._controls(repeat, leaves)}</repeat>'

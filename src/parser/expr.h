@@ -86,7 +86,8 @@ struct Expr {
 inline constexpr int kMaxExpressionDepth = 256;
 
 // Lexes and parses the whole text. Fails with the lexer's or the parser's
-// first message, or when the expression nests deeper than kMaxExpressionDepth.
+// first message, or, as over a limit (Result::over_limit), when the
+// expression nests deeper than kMaxExpressionDepth.
 Result<Expr> parse_expression(std::string_view text);
 
 }  // namespace tolvar

@@ -96,8 +96,9 @@ Step descendant_or_self_step() {
 }
 
 Failure too_deep() {
-  return fail("the expression nests deeper than " + std::to_string(kMaxExpressionDepth) +
-              " levels — tolvar refuses it rather than risk running out of stack");
+  return fail_over_limit("the expression nests deeper than " +
+                         std::to_string(kMaxExpressionDepth) +
+                         " levels — tolvar refuses it rather than risk running out of stack");
 }
 
 Status check_depth(int depth) {

@@ -31,11 +31,11 @@ Result<Bind> read_bind(const XmlDocument& document, NodeId element) {
     const std::optional<std::string_view> source = given_attribute(document, element, rule.name);
     if (!source) continue;
     Result<Expr> expr = parse_expression(*source);
-    if (!expr.ok()) {
+    if (!expr.ok() && !expr.over_limit()) {
       return fail(std::string(rule.name) + " of " + bind.nodeset + ": " + expr.error() +
                   " — in expression " + std::string(*source));
     }
-    bind.*rule.field = BindRule{std::move(expr).value(), std::string(*source)};
+    bind.*rule.field = BindRule{std::move(expr), std::string(*source)};
   }
   bind.constraint_msg = optional_text(given_attribute(document, element, "constraintMsg"));
   bind.required_msg = optional_text(given_attribute(document, element, "requiredMsg"));
@@ -49,8 +49,9 @@ std::vector<std::vector<std::size_t>> calculation_dependencies(const Form& form)
   std::vector<std::vector<std::size_t>> depends(form.binds.size());
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
     const Bind& bind = form.binds[i];
-    if (!bind.calculate) continue;
-    for (const std::string& path : referenced_paths(bind.calculate->expr, bind.nodeset)) {
+    // A calculation left unread reads nothing the order could depend on.
+    if (!bind.calculate || !bind.calculate->expr.ok()) continue;
+    for (const std::string& path : referenced_paths(bind.calculate->expr.value(), bind.nodeset)) {
       auto found = form.by_nodeset.find(path);
       if (found != form.by_nodeset.end() && found->second != i) {
         depends[i].push_back(found->second);
@@ -120,6 +121,11 @@ const XmlDocument* loaded_instance(const Form& form, std::string_view id) {
   auto found = form.instances.find(std::string(id));
   if (found == form.instances.end() || is_unloaded_external(found->second)) return nullptr;
   return &found->second;
+}
+
+Result<Value> evaluate_rule(const BindRule& rule, const EvalContext& context) {
+  if (!rule.expr.ok()) return rule.expr.failure();
+  return evaluate(rule.expr.value(), context);
 }
 
 Result<Form> load_form(std::string_view text) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "eval/context.h"
+#include "eval/value.h"
 #include "parser/expr.h"
 #include "tree/document.h"
 #include "base/result.h"
@@ -16,9 +18,15 @@
 namespace tolvar {
 
 struct BindRule {
-  Expr expr;
+  // The parsed rule, or the refusal of a rule that nests too deep to read:
+  // such a rule is not wrong, only unread, so the form still loads and every
+  // evaluation of the rule reports the refusal.
+  Result<Expr> expr;
   std::string source;  // the attribute text as written
 };
+
+// The rule's value in the context, or the refusal it was loaded with.
+Result<Value> evaluate_rule(const BindRule& rule, const EvalContext& context);
 
 struct Bind {
   std::string nodeset;  // "nodeset", or "ref" when that is absent; as written
@@ -53,7 +61,8 @@ bool is_unloaded_external(const XmlDocument& instance);
 const XmlDocument* loaded_instance(const Form& form, std::string_view id);
 
 // Loads a form, or fails with "XForm XML: …", "a <bind> has no nodeset",
-// "{attribute} of {nodeset}: {message} — in expression {source}",
+// "{attribute} of {nodeset}: {message} — in expression {source}" (not for a
+// rule that only nests too deep),
 // "the XForm declares no binds, so it carries no rules" or the cycle message.
 Result<Form> load_form(std::string_view text);
 // The same, from an already parsed form document.

@@ -49,7 +49,7 @@ struct JudgeRun {
   std::vector<SubmissionFinding>& findings;
 
   Result<Value> evaluate_at(const BindRule& rule, NodeId node) const {
-    return evaluate(rule.expr, EvalContext{model, node, 1, 1, host});
+    return evaluate_rule(rule, EvalContext{model, node, 1, 1, host});
   }
   void add(const Bind& bind, NodeId node, FindingKind kind) const {
     SubmissionFinding finding;

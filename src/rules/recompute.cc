@@ -113,7 +113,7 @@ CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
     std::vector<NodeId> nodes = plain[index] ? std::move(*plain[index])
                                              : bound_nodes(bind, model, host);
     for (NodeId node : nodes) {
-      Result<Value> value = evaluate(bind.calculate->expr, EvalContext{model, node, 1, 1, host});
+      Result<Value> value = evaluate_rule(*bind.calculate, EvalContext{model, node, 1, 1, host});
       if (!value.ok()) {
         result.failed.emplace_back(bind.nodeset, value.error());
         continue;

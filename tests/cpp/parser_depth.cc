@@ -84,7 +84,20 @@ TEST(ParserDepth, DeepInputIsRefusedAndAcceptedTreesStayShallow) {
       EXPECT_LE(depth(parsed.value()), kMaxExpressionDepth) << c.name;
     } else {
       EXPECT_EQ(parsed.error(), kTooDeep) << c.name;
+      EXPECT_TRUE(parsed.over_limit()) << c.name;
     }
+  }
+}
+
+// What is wrong in the text is no limit, however deep it stands.
+TEST(ParserDepth, SyntaxErrorsAreNotOverTheLimit) {
+  const std::string kInvalid[] = {
+      "1 +", "a[", "(1", "f(1,", "1 1", "'open", "-", parens(256) + ")", repeat("(", 200) + "1 +",
+  };
+  for (const std::string& text : kInvalid) {
+    Result<Expr> parsed = parse_expression(text);
+    ASSERT_FALSE(parsed.ok()) << text;
+    EXPECT_FALSE(parsed.over_limit()) << text;
   }
 }
 

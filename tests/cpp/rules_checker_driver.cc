@@ -51,6 +51,47 @@ TEST(CheckFormDocument, BindsWithoutTargetAndUnparsableRulesAreSkipped) {
   EXPECT_EQ(summary(findings), std::vector<std::string>{"/data/a calculate: the // shorthand"});
 }
 
+std::string nested(const std::string& open, const std::string& inner, const std::string& close,
+                   int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += open;
+  text += inner;
+  for (int i = 0; i < times; ++i) text += close;
+  return text;
+}
+
+struct DepthCase {
+  const char* name;
+  std::string relevant;
+  std::vector<std::string> found;  // for the relevant; the calculate's // always follows
+};
+
+const std::string kUnread =
+    "/data/a relevant: an expression nested deeper than 256 levels";
+
+// A rule beyond the nesting limit is reported, whatever nests; one within
+// it is checked as usual, and a long operator chain is no nesting at all.
+TEST(CheckFormDocument, RulesNestedBeyondTheLimitAreReportedUnread) {
+  const DepthCase cases[] = {
+      {"257 parentheses", nested("(", "last()", ")", 257), {kUnread}},
+      {"300 calls", nested("string(", "1", ")", 300), {kUnread}},
+      {"300 predicates", "/data" + nested("[a", "1", "]", 300), {kUnread}},
+      {"300 minus signs", nested("-", "1", "", 300), {kUnread}},
+      {"256 parentheses", nested("(", "last()", ")", 256), {"/data/a relevant: last()"}},
+      {"a chain of 10000", nested("last() or ", "1", "", 10000),
+       std::vector<std::string>(10000, "/data/a relevant: last()")},
+      {"deep and invalid", nested("(", "1 +", ")", 100), {}},
+  };
+  for (const DepthCase& c : cases) {
+    std::vector<std::string> expected = c.found;
+    expected.push_back("/data/a calculate: the // shorthand");
+    EXPECT_EQ(summary(check(form_with("", "<bind nodeset=\"/data/a\" relevant=\"" + c.relevant +
+                                              "\" calculate=\"//a\"/>"))),
+              expected)
+        << c.name;
+  }
+}
+
 TEST(CheckFormDocument, RulesComeInFixedAttributeOrderThenBindOrder) {
   std::vector<Finding> findings = check(form_with(
       "", "<bind nodeset=\"/data/a\" readonly=\"last()\" required=\"floor(1)\" "
@@ -124,6 +165,16 @@ TEST(CheckFormDocument, RepeatsComeFromTheFormBody) {
       "<group><repeat nodeset=\" /data/rep \"><input ref=\"/data/rep/c\"/></repeat></group>"));
   EXPECT_EQ(summary(findings),
             std::vector<std::string>{"/data/a constraint: comparing /data/rep/c, which repeats"});
+}
+
+TEST(FindingSays, AnUnreadRuleSaysWhyAndHowToSplitIt) {
+  std::vector<Finding> findings = check(form_with(
+      "", "<bind nodeset=\"/data/a\" calculate=\"" + nested("(", "1", ")", 300) + "\"/>"));
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(finding_says(findings[0]),
+            "/data/a (calculate): an expression nested deeper than 256 levels \u2014 tolvar does "
+            "not read expressions nested this deep, so this rule went unchecked, identically on "
+            "both engines. Write calculations of their own for the inner parts instead.");
 }
 
 TEST(BreaksText, NamesEachEngine) {

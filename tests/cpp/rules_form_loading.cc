@@ -102,6 +102,28 @@ TEST(FormLoading, RuleThatDoesNotParseNamesBindAndSource) {
   }
 }
 
+std::string parenthesised(const std::string& inner, int times) {
+  return std::string(times, '(') + inner + std::string(times, ')');
+}
+
+// A rule nested too deep to read is kept unread: the form loads, and every
+// evaluation of that rule gives the parser's refusal, and it orders no
+// calculation. A syntax error within the limit still refuses the form.
+TEST(FormLoading, RuleNestedTooDeepLoadsUnread) {
+  Result<Form> form = load_form(xform_with(
+      kData, "<bind nodeset=\"/data/a\" calculate=\"" + parenthesised("/data/b", 300) +
+                 "\" relevant=\"1\"/><bind nodeset=\"/data/b\" calculate=\"/data/a\"/>"));
+  ASSERT_TRUE(form.ok()) << form.error();
+  const BindRule& unread = *form.value().binds[0].calculate;
+  EXPECT_TRUE(unread.expr.over_limit());
+  EXPECT_EQ(unread.source, parenthesised("/data/b", 300));
+  EXPECT_TRUE(form.value().binds[0].relevant->expr.ok());
+  Result<Form> invalid = load_form(
+      xform_with(kData, "<bind nodeset=\"/data/a\" relevant=\"" + parenthesised("1 +", 200) + "\"/>"));
+  ASSERT_FALSE(invalid.ok());
+  EXPECT_TRUE(invalid.error().starts_with("relevant of /data/a: expected")) << invalid.error();
+}
+
 Form load(const std::string& binds, const std::string& extra = "") {
   Result<Form> form = load_form(xform(std::string("<instance>") + kData + "</instance>" + extra + binds));
   EXPECT_TRUE(form.ok()) << form.error();

@@ -162,3 +162,38 @@ def odd_paths(tmp_path):
 def test_paths_that_are_not_regular_files_are_refused_unread(odd_paths, name, reason, call, argument):
     path = odd_paths / name
     assert _refusal(call, path) == f"{argument}: could not read '{path}': {reason}"
+
+
+# ---- a rule nested beyond the limit -------------------------------------------------
+
+TOO_DEEP = "the expression nests deeper than 256 levels"
+
+
+def _nested_rule_form(rule, attribute):
+    return ("<h:html xmlns:h='h'><h:head><model><instance><data><a>1</a><b/><c/></data></instance>"
+            f"<bind nodeset='/data/b' {attribute}='{rule}'/>"
+            "<bind nodeset='/data/c' calculate='/data/a + 1'/></model></h:head></h:html>")
+
+
+@pytest.mark.parametrize("rule", [
+    "(" * 300 + "/data/a" + ")" * 300 + " = 1",
+    "string(" * 300 + "/data/a" + ")" * 300 + " = '1'",
+    "count(/data" + "[a" * 300 + "]" * 300 + ") = 0",
+    "-" * 300 + "1 < 0",
+])
+@pytest.mark.parametrize("attribute", ["relevant", "required", "constraint", "calculate"])
+def test_a_rule_nested_too_deep_is_reported_unchecked_and_not_evaluated(rule, attribute):
+    form = _nested_rule_form(rule, attribute)
+    [finding] = tolvar.check_form(form)
+    assert (finding["path"], finding["rule"]) == ("/data/b", attribute)
+    assert finding["construct"] == "an expression nested deeper than 256 levels"
+    assert finding["breaks"] == "both, identically and silently"
+    [unread] = tolvar.submission_findings(form, "<data><a>1</a><b>x</b><c>2</c></data>")
+    assert (unread["path"], unread["kind"]) == ("/data/b", "not-evaluated")
+    assert TOO_DEEP in unread["says"]
+    session = tolvar.Session(form)
+    session.set("/data/b", "x")
+    result = session.recompute()
+    assert result["calculated"] == {"/data/c": "2"}
+    assert {path for path, _ in result["failed"]} == {"/data/b"}
+    assert all(TOO_DEEP in message for _, message in result["failed"])

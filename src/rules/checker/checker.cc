@@ -55,6 +55,17 @@ std::vector<RuleHit> check_rule(const Expr& expr, const RuleSite& site, bool as_
   return hits;
 }
 
+// The hits of one rule attribute. Syntax is the loader's business:
+// portability is only asked of rules that parse, and one refused for its
+// depth alone is unread, not wrong.
+std::vector<RuleHit> check_source(std::string_view source, const RuleSite& site, bool as_text) {
+  Result<Expr> expr = parse_expression(source);
+  if (expr.ok()) return check_rule(expr.value(), site, as_text);
+  std::vector<RuleHit> hits;
+  if (expr.over_limit()) check_unread_rule(hits);
+  return hits;
+}
+
 void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& outline,
                 std::vector<Finding>& findings) {
   std::optional<std::string_view> written_target = bind_target(document, bind);
@@ -65,14 +76,11 @@ void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& out
     const std::string_view rule = attribute.name;
     std::optional<std::string_view> source = given_attribute(document, bind, rule);
     if (!source) continue;
-    // Syntax is the loader's business; portability is only asked of rules that parse.
-    Result<Expr> expr = parse_expression(*source);
-    if (!expr.ok()) continue;
     // JavaRosa evaluates every rule but constraints of the nodes outside
     // repeats as the form loads.
     RuleSite site{outline, target, rule,
                   rule != "constraint" && !in_any_repeat(target, outline), {}};
-    for (RuleHit& hit : check_rule(expr.value(), site, as_text)) {
+    for (RuleHit& hit : check_source(*source, site, as_text)) {
       findings.push_back({std::string(target), std::string(rule),
                           std::string(trim_white(*source)), std::move(hit.construct),
                           std::move(hit.effect), hit.breaks, std::move(hit.suggestion)});

@@ -33,7 +33,8 @@ struct Finding {
 };
 
 // Every finding of a parsed form, in bind, attribute and walk order.
-// Never fails: unparsable rules and binds without a target are skipped.
+// Never fails: unparsable rules and binds without a target are skipped; a
+// rule nested too deep to read is reported as unchecked.
 std::vector<Finding> check_form_document(const XmlDocument& document);
 
 // "{path} ({rule}): {construct} — {effect}, {phrase}.{ Write … instead.}"

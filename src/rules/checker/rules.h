@@ -68,6 +68,10 @@ void check_date_text(InfixOp op, const Expr& lhs, const Expr& rhs, std::vector<R
 // under different texts.
 void check_stored_boolean(const Expr& calculation, std::vector<RuleHit>& hits);
 
+// A rule the parser refused for nesting deeper than kMaxExpressionDepth,
+// which no other rule could look into.
+void check_unread_rule(std::vector<RuleHit>& hits);
+
 // A path read by an expression that names no element of the primary instance.
 void check_instance_path(std::string_view path, const FormOutline& outline,
                          std::vector<RuleHit>& hits);

@@ -25,6 +25,7 @@ import org.javarosa.core.model.instance.TreeElement;
 import org.javarosa.core.model.instance.TreeReference;
 import org.javarosa.form.api.FormEntryController;
 import org.javarosa.form.api.FormEntryModel;
+import org.javarosa.model.xform.XFormsModule;
 import org.javarosa.xform.util.XFormAnswerDataParser;
 import org.javarosa.xform.util.XFormAnswerDataSerializer;
 import org.javarosa.xform.util.XFormUtils;
@@ -58,6 +59,8 @@ public final class JavaRosaDriver {
         new FileOutputStream(FileDescriptor.out), true, StandardCharsets.UTF_8);
     // JavaRosa prints warnings to standard output; keep that channel for replies.
     System.setOut(System.err);
+    // As Collect does on start: jr:choice-name() resolves a select's choices through it.
+    new XFormsModule().registerModule();
     BufferedReader requests = new BufferedReader(
         new InputStreamReader(System.in, StandardCharsets.UTF_8));
     for (String line = requests.readLine(); line != null; line = requests.readLine()) {
