@@ -52,7 +52,7 @@ def test_eval_refusals_go_to_standard_error_with_status_2(visit, expression, sub
 
 @pytest.mark.parametrize("arguments, status, output", [
     (("--version",), 0, f"tolvar {tolvar.__version__}\n"),
-    ((), 2, "tolvar: name a command: check, judge or eval\n"),
+    ((), 2, "tolvar: name a command: check, judge, eval or rules\n"),
     (("check",), 2, "the following arguments are required: FORM"),
     (("check", "--format", "yaml", "f.xml"), 2, "invalid choice: 'yaml'"),
 ])
@@ -113,8 +113,9 @@ def xlsform(tmp_path):
 def test_check_converts_an_xlsform_first(xlsform):
     result = run("check", "--format", "github", "visit.xlsx", cwd=xlsform)
     assert result.returncode == 1
-    # No line: the converted text is not what the author edits.
-    assert result.stdout.startswith("::warning file=visit.xlsx,title=regex() with the unanchored pattern")
+    # No line: the converted text is not what the author edits; the sheet's row instead.
+    assert result.stdout.startswith("::warning file=visit.xlsx,title=XF101 regex-unanchored::"
+                                    "survey row 3, phone: /data/phone (constraint): regex() with the unanchored pattern")
 
 
 def test_judge_takes_an_xlsform_and_its_submissions(xlsform):
