@@ -16,6 +16,7 @@ from typing import Any, TextIO
 from tolvar_cli.codes import XLSFORM_WARNING
 from tolvar_cli.locate import Places
 from tolvar_cli.output import plural
+from tolvar_cli.workflow import workflow_command
 
 # A finding with its code, as check_form gives it otherwise.
 Coded = dict[str, Any]
@@ -115,7 +116,7 @@ class GithubReport(CheckReport):
     def form(self, path: Path, findings: list[Coded], places: Places | None,
              warnings: list[str]) -> None:
         for warning in map(warning_finding, warnings):
-            self.out.write(_command("warning", {"file": str(path), "title": title(warning)},
+            self.out.write(workflow_command("warning", {"file": str(path), "title": title(warning)},
                                     warning["says"]))
         for finding in findings:
             target = finding["path"]
@@ -124,10 +125,10 @@ class GithubReport(CheckReport):
             line, column = position or (None, None)
             properties = {"file": str(path), "line": line, "col": column, "title": title(finding)}
             message = f"{heading}: {finding['says']}" if heading else finding["says"]
-            self.out.write(_command("warning", properties, message))
+            self.out.write(workflow_command("warning", properties, message))
 
     def error(self, path: Path, message: str) -> None:
-        self.out.write(_command("error", {"file": str(path)}, message))
+        self.out.write(workflow_command("error", {"file": str(path)}, message))
 
 
 def warning_finding(message: str) -> Coded:
@@ -136,16 +137,3 @@ def warning_finding(message: str) -> Coded:
 
 def title(finding: Coded) -> str:
     return f"{finding['code']} {finding['name']}"
-
-
-def _command(level: str, properties: dict[str, str | int | None], message: str) -> str:
-    listed = ",".join(f"{name}={_escape(str(value), property=True)}"
-                      for name, value in properties.items() if value is not None)
-    return f"::{level} {listed}::{_escape(message, property=False)}\n"
-
-
-def _escape(text: str, *, property: bool) -> str:
-    # The escapes the runner undoes; a property also may not hold ":" or ",".
-    text = text.replace("%", "%25").replace("\r", "%0D").replace("\n", "%0A")
-    return text.replace(":", "%3A").replace(",", "%2C") if property else text
-

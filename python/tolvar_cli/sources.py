@@ -52,6 +52,13 @@ def read_submission(path: Path) -> str:
     return _xml_text(path, _read_bytes(path))
 
 
+def submission_argument(argument: str) -> str:
+    """XML text written on the command line, as the module takes it, or the file it names."""
+    if argument.lstrip(_WHITE_SPACE).startswith("<"):
+        return argument
+    return read_submission(Path(argument))
+
+
 def _read_bytes(path: Path) -> bytes:
     try:
         return _read_regular_file(path)

@@ -27,7 +27,7 @@ def visit(tmp_path):
     (("/data/age * 2",), "60"),
     (("today()",), "2024-05-06"),
     (("--today", "1999-12-31", "today()"), "1999-12-31"),
-    (("--now", "later", "now()"), "later"),
+    (("--now", "2024-05-06T10:11Z", "now()"), "2024-05-06T10:11Z"),
     (("/data/missing",), ""),
     (("--", "-/data/age"), "-30"),
 ])
@@ -45,6 +45,26 @@ def test_eval_prints_the_value(visit, arguments, value):
      "instance('people') is not loaded — the form expects a secondary instance the evaluator was not given"),
     ("1", "absent.xml", "absent.xml: no such file or directory"),
 ])
+@pytest.mark.parametrize("option, value", [
+    ("--today", "yesterday"), ("--today", "2024-02-30"), ("--today", "20240506"),
+    ("--now", "later"), ("--now", "2024-05-06"), ("--now", "2024-05-06T24:00:00Z"),
+    ("--now", "2024-05-06T10:11:12+2"),
+])
+def test_clock_options_take_iso_dates_and_date_times_only(visit, option, value):
+    result = run("eval", option, value, "today()", "submission.xml", cwd=visit)
+    assert result.returncode == 2
+    assert f"argument {option}: '{value}' is not a date" in result.stderr
+
+
+@pytest.mark.parametrize("submission, value", [
+    ("<data><age>3</age><age>4</age></data>", "7"),
+    ("  \n<data><age>3</age></data>", "3"),
+])
+def test_eval_takes_a_submission_written_out(visit, submission, value):
+    result = run("eval", "sum(/data/age)", submission, cwd=visit)
+    assert (result.returncode, result.stdout) == (0, value + "\n")
+
+
 def test_eval_refusals_go_to_standard_error_with_status_2(visit, expression, submission, message):
     result = run("eval", expression, submission, cwd=visit)
     assert (result.returncode, result.stdout, result.stderr) == (2, "", f"tolvar: {message}\n")
