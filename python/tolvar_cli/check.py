@@ -106,6 +106,10 @@ class _Checker:
         selected = [finding for finding in findings if self._selected.reports(finding["code"])]
         if not selected:
             return selected
-        ignored = suppression.ignored_codes(form.text)
+        try:
+            ignored = suppression.ignored_codes(form.text)
+        except ValueError as unread:
+            complain(f"{form.path}: {unread}")
+            ignored = {}
         return [finding for finding in selected
                 if not finding["code"].startswith(ignored.get(finding["path"], ()))]

@@ -18,11 +18,16 @@ def ignored_codes(form: str) -> dict[str, tuple[str, ...]]:
     """Each bind target to the code selectors its binds ignore.
 
     A form the standard parser refuses (the engine's reader is more lenient,
-    for example about undeclared prefixes) silences nothing.
+    for example about undeclared prefixes) silences nothing; when it writes
+    tolvar:ignore, ValueError says why it is not read.
     """
     try:
         root = ElementTree.fromstring(form)
-    except ElementTree.ParseError:
+    except ElementTree.ParseError as error:
+        if "tolvar:ignore" in form:
+            raise ValueError(f"tolvar:ignore is not read: {error}; the form's root declares "
+                             f'xmlns:tolvar="{NAMESPACE}" (an XLSForm: the settings sheet\'s '
+                             f'namespaces column holds tolvar="{NAMESPACE}")') from None
         return {}
     ignored: dict[str, tuple[str, ...]] = {}
     for element in root.iter():
