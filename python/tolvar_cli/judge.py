@@ -99,6 +99,8 @@ def run(arguments: argparse.Namespace) -> int:
     except RuntimeError as error:  # the form or an attached file cannot be loaded
         complain(f"{arguments.form}: {error}")
         return BAD_INPUT
+    for warning in form.warnings:  # pyxform's, about the XLSForm
+        complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
     items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
     batch = _Batch(REPORTS[arguments.format](sys.stdout), JudgeTally(),
