@@ -117,14 +117,11 @@ class GithubReport(CheckReport):
              warnings: list[str]) -> None:
         for warning in map(warning_finding, warnings):
             self.out.write(workflow_command("warning", {"file": str(path), "title": title(warning)},
-                                    warning["says"]))
+                                            warning["says"]))
         for finding in findings:
-            target = finding["path"]
-            position = places.position(target, finding["rule"]) if places else None
-            heading = places.heading(target) if places and not position else None
+            position, message = locate(finding, places)
             line, column = position or (None, None)
             properties = {"file": str(path), "line": line, "col": column, "title": title(finding)}
-            message = f"{heading}: {finding['says']}" if heading else finding["says"]
             self.out.write(workflow_command("warning", properties, message))
 
     def error(self, path: Path, message: str) -> None:
@@ -133,6 +130,15 @@ class GithubReport(CheckReport):
 
 def warning_finding(message: str) -> Coded:
     return {"code": XLSFORM_WARNING.code, "name": XLSFORM_WARNING.name, "says": message}
+
+
+def locate(finding: Coded, places: Places | None) -> tuple[tuple[int, int] | None, str]:
+    """The line and column of the finding's rule, and its message: led by the survey row
+    where the form has no lines to point at."""
+    target = finding["path"]
+    position = places.position(target, finding["rule"]) if places else None
+    heading = places.heading(target) if places and not position else None
+    return position, f"{heading}: {finding['says']}" if heading else finding["says"]
 
 
 def title(finding: Coded) -> str:

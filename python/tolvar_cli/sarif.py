@@ -8,7 +8,7 @@ from typing import Any, TextIO
 
 import tolvar
 
-from tolvar_cli.check_report import CheckReport, CheckTally, Coded, warning_finding
+from tolvar_cli.check_report import CheckReport, CheckTally, Coded, locate, warning_finding
 from tolvar_cli.codes import ALL_RULES
 from tolvar_cli.locate import Places
 
@@ -30,10 +30,7 @@ class SarifReport(CheckReport):
         for warning in map(warning_finding, warnings):
             self._results.append(_result(warning, _location(path, None), warning["says"]))
         for finding in findings:
-            target = finding["path"]
-            position = places.position(target, finding["rule"]) if places else None
-            heading = places.heading(target) if places and not position else None
-            message = f"{heading}: {finding['says']}" if heading else finding["says"]
+            position, message = locate(finding, places)
             self._results.append(_result(finding, _location(path, position), message))
 
     def error(self, path: Path, message: str) -> None:
