@@ -78,6 +78,18 @@ def test_settings_come_from_the_nearest_pyproject_with_a_tolvar_table(tmp_path, 
     assert codes_reported(result) == codes
 
 
+def test_media_setting_is_a_folder_beside_the_pyproject(uuid_batch):
+    (uuid_batch / "files").mkdir()
+    (uuid_batch / "files" / "people.xml").write_text("<people/>")
+    (uuid_batch / "sub").mkdir()
+    arguments = ("judge", "--fail-on", "required", "../form.xml", "..")
+    assert run(*arguments, cwd=uuid_batch / "sub").returncode == 2
+    (uuid_batch / "pyproject.toml").write_text('[tool.tolvar]\nmedia = "files"\n')
+    # The attached files' folder is not searched for submissions.
+    result = run(*arguments, cwd=uuid_batch / "sub")
+    assert (result.returncode, result.stderr.count("tolvar:")) == (0, 0)
+
+
 @pytest.mark.parametrize("settings, message", [
     ('selekt = ["XF1"]', "[tool.tolvar] has no setting 'selekt'"),
     ('select = "XF1"', "[tool.tolvar] select is a list of rule codes"),
