@@ -6,25 +6,30 @@ import os
 import sys
 from collections.abc import Sequence
 from io import TextIOWrapper
+from pathlib import Path
+from typing import Any
 
 import tolvar
 
-from tolvar_cli import check, evaluate, judge
+from tolvar_cli import check, config, evaluate, judge, rules
 from tolvar_cli.output import BAD_INPUT, INTERRUPTED, complain
 
 # What a shell reports for a program killed by SIGPIPE.
 _BROKEN_PIPE = 141
 
 
-def build_parser() -> argparse.ArgumentParser:
+def build_parser(settings: dict[str, Any] | None = None) -> argparse.ArgumentParser:
+    """The command's parser, with `settings` (from pyproject.toml) as its options' defaults."""
     parser = argparse.ArgumentParser(
         prog="tolvar",
         description="Check XForms for portability between Collect and Enketo, judge "
                     "submissions by a form's own rules, and evaluate expressions.")
     parser.add_argument("--version", action="version", version=f"tolvar {tolvar.__version__}")
     commands = parser.add_subparsers(title="commands", metavar="COMMAND")
-    for command in (check, judge, evaluate):
+    for command in (check, judge, evaluate, rules):
         command.add_parser(commands)
+    for subparser in commands.choices.values():
+        config.apply(subparser, settings or {})
     return parser
 
 
@@ -34,15 +39,18 @@ def main(argv: Sequence[str] | None = None) -> int:
         if isinstance(stream, TextIOWrapper):
             stream.reconfigure(errors="backslashreplace")
     try:
-        parser = build_parser()
+        parser = build_parser(config.load(Path.cwd()))
         arguments = parser.parse_args(argv)
         if not hasattr(arguments, "run"):
             parser.print_usage(sys.stderr)
-            complain("name a command: check, judge or eval")
+            complain("name a command: check, judge, eval or rules")
             return BAD_INPUT
         status: int = arguments.run(arguments)
         sys.stdout.flush()
         return status
+    except config.ConfigError as error:
+        complain(str(error))
+        return BAD_INPUT
     except KeyboardInterrupt:
         complain("interrupted")
         return INTERRUPTED

@@ -7,14 +7,18 @@ from pathlib import Path
 
 import tolvar
 
-from tolvar_cli.check_report import REPORTS, CheckReport, CheckTally
+from tolvar_cli import codes, suppression
+from tolvar_cli.check_report import CheckReport, CheckTally, Coded, GithubReport, JsonReport, TextReport
 from tolvar_cli.errors import InputError
-from tolvar_cli.locate import BindLines
-from tolvar_cli.output import INTERRUPTED, complain, exit_status, plural
+from tolvar_cli.locate import BindLines, Places
+from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
 from tolvar_cli.paths import expand
-from tolvar_cli.sources import read_form
+from tolvar_cli.sarif import SarifReport
+from tolvar_cli.sources import Form, read_form
 
 FORM_SUFFIXES = (".xml", ".xlsx", ".xlsm", ".xls")
+REPORTS: dict[str, type[CheckReport]] = {"text": TextReport, "json": JsonReport,
+                                          "github": GithubReport, "sarif": SarifReport}
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -28,51 +32,84 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                         help="an XForm, an XLSForm, or a directory of them")
     parser.add_argument("--format", choices=sorted(REPORTS), default="text",
                         help="text for reading (the default), json for programs, "
-                             "github for workflow annotations")
+                             "github for workflow annotations, sarif for code scanning")
+    parser.add_argument("--select", type=codes.parse_selectors, metavar="CODES",
+                        help="report only these rule codes, comma-separated; a code's start "
+                             "stands for every code it starts (XF1: the regex rules). "
+                             "`tolvar rules` lists them")
+    parser.add_argument("--ignore", type=codes.parse_selectors, metavar="CODES",
+                        help="leave out these rule codes, as --select names them")
+    parser.add_argument("--exit-zero", action="store_true",
+                        help="exit 0 even when there are findings (2 still means an input "
+                             "could not be read)")
     parser.set_defaults(run=run)
 
 
 def run(arguments: argparse.Namespace) -> int:
+    for selectors in (arguments.select, arguments.ignore):
+        if unknown := codes.unknown_selectors(selectors or ()):
+            complain(f"no rule has the code {', '.join(unknown)}; `tolvar rules` lists them")
+            return BAD_INPUT
     items = expand(arguments.forms, FORM_SUFFIXES, "forms (.xml, .xlsx, .xls)")
-    report = REPORTS[arguments.format](sys.stdout)
-    tally = CheckTally()
+    checker = _Checker(REPORTS[arguments.format](sys.stdout),
+                       codes.CodeFilter(arguments.select, arguments.ignore))
     done = 0
     try:
         for item in items:
             if isinstance(item, InputError):
-                _report_error(report, tally, item)
+                checker.error(item)
             else:
-                _check_one(item, report, tally)
+                checker.check(item)
             done += 1
     except KeyboardInterrupt:
-        report.finish(tally)
+        checker.report.finish(checker.tally)
         complain(f"interrupted after {done} of {plural(len(items), 'form')}")
         return INTERRUPTED
-    report.finish(tally)
-    return exit_status(tally.unreadable, tally.findings)
+    checker.report.finish(checker.tally)
+    status = exit_status(checker.tally.unreadable, checker.tally.findings)
+    return CLEAN if arguments.exit_zero and status != BAD_INPUT else status
 
 
-def _check_one(path: Path, report: CheckReport, tally: CheckTally) -> None:
-    try:
-        form = read_form(path)
-        findings = tolvar.check_form(form.text)
-    except InputError as error:
-        _report_error(report, tally, error)
-        return
-    except RuntimeError as error:  # the form's XML is malformed
-        _report_error(report, tally, InputError(path, str(error)))
-        return
-    tally.forms += 1
-    if findings:
-        tally.with_findings += 1
-        tally.findings += len(findings)
-    else:
-        tally.travelling += 1
-    lines = BindLines(form.text) if findings and not form.from_workbook else None
-    report.form(path, findings, lines)
+class _Checker:
+    def __init__(self, report: CheckReport, selected: codes.CodeFilter) -> None:
+        self.report = report
+        self.tally = CheckTally()
+        self._selected = selected
 
+    def check(self, path: Path) -> None:
+        try:
+            form = read_form(path)
+            findings = tolvar.check_form(form.text)
+        except InputError as error:
+            self.error(error)
+            return
+        except RuntimeError as error:  # the form's XML is malformed
+            self.error(InputError(path, str(error)))
+            return
+        reported = self._reported(form, [codes.with_code(finding) for finding in findings])
+        warnings = list(form.warnings) if self._selected.reports(codes.XLSFORM_WARNING.code) else []
+        self.tally.forms += 1
+        if reported or warnings:
+            self.tally.with_findings += 1
+            self.tally.findings += len(reported) + len(warnings)
+        else:
+            self.tally.travelling += 1
+        places: Places | None = form.rows or (BindLines(form.text) if reported else None)
+        self.report.form(path, reported, places, warnings)
 
-def _report_error(report: CheckReport, tally: CheckTally, error: InputError) -> None:
-    tally.unreadable += 1
-    complain(str(error))
-    report.error(error.path, str(error))
+    def error(self, error: InputError) -> None:
+        self.tally.unreadable += 1
+        complain(str(error))
+        self.report.error(error.path, str(error))
+
+    def _reported(self, form: Form, findings: list[Coded]) -> list[Coded]:
+        selected = [finding for finding in findings if self._selected.reports(finding["code"])]
+        if not selected:
+            return selected
+        try:
+            ignored = suppression.ignored_codes(form.text)
+        except ValueError as unread:
+            complain(f"{form.path}: {unread}")
+            ignored = {}
+        return [finding for finding in selected
+                if not finding["code"].startswith(ignored.get(finding["path"], ()))]

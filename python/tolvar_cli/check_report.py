@@ -1,4 +1,8 @@
-"""The three ways `tolvar check` writes its findings: text, json and github."""
+"""The ways `tolvar check` writes its findings: text, json, github and sarif.
+
+Each finding arrives as the module's dict with its rule's "code" and "name"
+in front; a converted XLSForm's warnings arrive beside them.
+"""
 from __future__ import annotations
 
 import dataclasses
@@ -7,13 +11,15 @@ import sys
 from itertools import groupby
 from operator import itemgetter
 from pathlib import Path
-from typing import TYPE_CHECKING, TextIO
+from typing import Any, TextIO
 
-from tolvar_cli.locate import BindLines
+from tolvar_cli.codes import XLSFORM_WARNING
+from tolvar_cli.locate import Places
 from tolvar_cli.output import plural
+from tolvar_cli.workflow import workflow_command
 
-if TYPE_CHECKING:
-    from tolvar import PortabilityFinding
+# A finding with its code, as check_form gives it otherwise.
+Coded = dict[str, Any]
 
 
 @dataclasses.dataclass
@@ -42,7 +48,8 @@ class CheckReport:
     def __init__(self, out: TextIO) -> None:
         self.out = out
 
-    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+    def form(self, path: Path, findings: list[Coded], places: Places | None,
+             warnings: list[str]) -> None:
         raise NotImplementedError
 
     def error(self, path: Path, message: str) -> None:
@@ -55,22 +62,26 @@ class CheckReport:
 class TextReport(CheckReport):
     """For a reader: the form, then per bind each rule and what is wrong with it."""
 
-    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
-        if not findings:
+    def form(self, path: Path, findings: list[Coded], places: Places | None,
+             warnings: list[str]) -> None:
+        if not findings and not warnings:
             self.out.write(f"{path}: travels\n")
             return
-        self.out.write(f"{path}: {plural(len(findings), 'finding')}\n")
+        self.out.write(f"{path}: {plural(len(findings) + len(warnings), 'finding')}\n")
+        for warning in warnings:
+            self.out.write(f"  {XLSFORM_WARNING.code} {XLSFORM_WARNING.name}: {warning}\n")
         for target, in_bind in groupby(findings, key=itemgetter("path")):
-            line = lines.bind_line(target) if lines else None
-            self.out.write(f"  {target}" + (f" (line {line})" if line else "") + "\n")
+            heading = places.heading(target) if places else None
+            self.out.write(f"  {target}" + (f" ({heading})" if heading else "") + "\n")
             for (rule, expression), in_rule in groupby(in_bind, key=itemgetter("rule", "expression")):
-                self.out.write(f"    {rule}: {expression}\n")
+                written = places.written(target, rule, expression) if places else expression
+                self.out.write(f"    {rule}: {written}\n")
                 for finding in in_rule:
                     self._finding(finding)
         self.out.write("\n")
 
-    def _finding(self, finding: PortabilityFinding) -> None:
-        self.out.write(f"      {finding['construct']}\n"
+    def _finding(self, finding: Coded) -> None:
+        self.out.write(f"      {finding['code']} {finding['name']}: {finding['construct']}\n"
                        f"        breaks:  {finding['breaks']}\n"
                        f"        effect:  {finding['effect']}\n")
         if finding["suggestion"] is not None:
@@ -81,14 +92,17 @@ class TextReport(CheckReport):
 
 
 class JsonReport(CheckReport):
-    """One JSON document: each form's path to its findings exactly as check_form returns them."""
+    """One JSON document: each form's path to its findings as check_form returns them, each
+    with its code and name; a converted XLSForm's warnings as findings holding only those
+    and what pyxform says."""
 
     def __init__(self, out: TextIO) -> None:
         super().__init__(out)
-        self._forms: dict[str, list[PortabilityFinding]] = {}
+        self._forms: dict[str, list[Coded]] = {}
 
-    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
-        self._forms[str(path)] = findings
+    def form(self, path: Path, findings: list[Coded], places: Places | None,
+             warnings: list[str]) -> None:
+        self._forms[str(path)] = [*map(warning_finding, warnings), *findings]
 
     def finish(self, tally: CheckTally) -> None:
         json.dump(self._forms, self.out, ensure_ascii=False, indent=2)
@@ -99,26 +113,33 @@ class JsonReport(CheckReport):
 class GithubReport(CheckReport):
     """Workflow commands, which a CI run turns into review comments on the form's lines."""
 
-    def form(self, path: Path, findings: list[PortabilityFinding], lines: BindLines | None) -> None:
+    def form(self, path: Path, findings: list[Coded], places: Places | None,
+             warnings: list[str]) -> None:
+        for warning in map(warning_finding, warnings):
+            self.out.write(workflow_command("warning", {"file": str(path), "title": title(warning)},
+                                            warning["says"]))
         for finding in findings:
-            line = lines.rule_line(finding["path"], finding["rule"]) if lines else None
-            properties = {"file": str(path), "line": line, "title": finding["construct"]}
-            self.out.write(_command("warning", properties, finding["says"]))
+            position, message = locate(finding, places)
+            line, column = position or (None, None)
+            properties = {"file": str(path), "line": line, "col": column, "title": title(finding)}
+            self.out.write(workflow_command("warning", properties, message))
 
     def error(self, path: Path, message: str) -> None:
-        self.out.write(_command("error", {"file": str(path)}, message))
+        self.out.write(workflow_command("error", {"file": str(path)}, message))
 
 
-def _command(level: str, properties: dict[str, str | int | None], message: str) -> str:
-    listed = ",".join(f"{name}={_escape(str(value), property=True)}"
-                      for name, value in properties.items() if value is not None)
-    return f"::{level} {listed}::{_escape(message, property=False)}\n"
+def warning_finding(message: str) -> Coded:
+    return {"code": XLSFORM_WARNING.code, "name": XLSFORM_WARNING.name, "says": message}
 
 
-def _escape(text: str, *, property: bool) -> str:
-    # The escapes the runner undoes; a property also may not hold ":" or ",".
-    text = text.replace("%", "%25").replace("\r", "%0D").replace("\n", "%0A")
-    return text.replace(":", "%3A").replace(",", "%2C") if property else text
+def locate(finding: Coded, places: Places | None) -> tuple[tuple[int, int] | None, str]:
+    """The line and column of the finding's rule, and its message: led by the survey row
+    where the form has no lines to point at."""
+    target = finding["path"]
+    position = places.position(target, finding["rule"]) if places else None
+    heading = places.heading(target) if places and not position else None
+    return position, f"{heading}: {finding['says']}" if heading else finding["says"]
 
 
-REPORTS = {"text": TextReport, "json": JsonReport, "github": GithubReport}
+def title(finding: Coded) -> str:
+    return f"{finding['code']} {finding['name']}"

@@ -2,14 +2,13 @@
 from __future__ import annotations
 
 import argparse
-from pathlib import Path
 
 import tolvar
 
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge import add_clock_arguments
 from tolvar_cli.output import BAD_INPUT, CLEAN, complain
-from tolvar_cli.sources import read_submission
+from tolvar_cli.sources import submission_argument
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -20,14 +19,15 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                     "standard error with exit status 2. Put -- before an expression that "
                     "starts with a minus sign.")
     parser.add_argument("expression", metavar="EXPRESSION")
-    parser.add_argument("submission", metavar="SUBMISSION")
+    parser.add_argument("submission", metavar="SUBMISSION",
+                        help="a submission's file, or its XML written out ('<data>…</data>')")
     add_clock_arguments(parser)
     parser.set_defaults(run=run)
 
 
 def run(arguments: argparse.Namespace) -> int:
     try:
-        submission = read_submission(Path(arguments.submission))
+        submission = submission_argument(arguments.submission)
         value = tolvar.eval_expression(arguments.expression, submission, arguments.today, arguments.now)
     except InputError as error:
         complain(str(error))

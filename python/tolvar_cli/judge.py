@@ -13,9 +13,10 @@ from typing import TypeAlias
 
 import tolvar
 
+from tolvar_cli import clock
 from tolvar_cli.errors import InputError
-from tolvar_cli.judge_report import REPORTS, JudgeReport, JudgeTally
-from tolvar_cli.output import BAD_INPUT, INTERRUPTED, complain, exit_status, plural
+from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally
+from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
 from tolvar_cli.paths import expand
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
@@ -39,7 +40,8 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
     parser.add_argument("submissions", nargs="+", metavar="SUBMISSION_OR_DIRECTORY")
     parser.add_argument("--format", choices=sorted(REPORTS), default="text",
                         help="text for reading (the default); json, one object per finding "
-                             "and line; csv")
+                             "and line; csv; github for workflow annotations")
+    add_exit_arguments(parser)
     parser.add_argument("--jobs", type=_positive, metavar="N",
                         help="judge in N processes; by default as many as there are cores for "
                              f"a batch of {PARALLEL_FROM} submissions or more, else 1. The "
@@ -52,6 +54,23 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
     parser.set_defaults(run=run)
 
 
+def add_exit_arguments(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--fail-on", type=_kinds, metavar="KINDS",
+                        help="exit 1 only for findings of these kinds, comma-separated: "
+                             f"{', '.join(KINDS)} (by default all)")
+    parser.add_argument("--exit-zero", action="store_true",
+                        help="exit 0 even when there are findings (2 still means an input "
+                             "could not be judged)")
+
+
+def _kinds(text: str) -> list[str]:
+    kinds = [kind.strip() for kind in text.split(",") if kind.strip()]
+    if unknown := sorted(set(kinds) - set(KINDS)):
+        raise argparse.ArgumentTypeError(f"no finding is of the kind {', '.join(unknown)}; "
+                                         f"the kinds are {', '.join(KINDS)}")
+    return kinds
+
+
 def _positive(text: str) -> int:
     number = int(text)
     if number < 1:
@@ -60,10 +79,10 @@ def _positive(text: str) -> int:
 
 
 def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
-    parser.add_argument("--today", metavar="DATE",
+    parser.add_argument("--today", metavar="DATE", type=clock.iso_date,
                         help="what today() gives, e.g. 2024-05-06; by default the submission's "
                              "today or end element says, and without either today() is refused")
-    parser.add_argument("--now", metavar="DATETIME",
+    parser.add_argument("--now", metavar="DATETIME", type=clock.iso_date_time,
                         help="what now() gives, e.g. 2024-05-06T10:11:12.000+02:00; by default "
                              "the submission's end or start element says, and without either "
                              "now() is refused")
@@ -80,6 +99,8 @@ def run(arguments: argparse.Namespace) -> int:
     except RuntimeError as error:  # the form or an attached file cannot be loaded
         complain(f"{arguments.form}: {error}")
         return BAD_INPUT
+    for warning in form.warnings:  # pyxform's, about the XLSForm
+        complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
     items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
     batch = _Batch(REPORTS[arguments.format](sys.stdout), JudgeTally(),
@@ -94,7 +115,9 @@ def run(arguments: argparse.Namespace) -> int:
             complain(f"interrupted after {batch.done} of {plural(len(items), 'submission')}")
             return INTERRUPTED
     batch.finish()
-    return exit_status(batch.tally.unjudged, batch.tally.findings)
+    failing = batch.tally.findings_of(arguments.fail_on or list(KINDS))
+    status = exit_status(batch.tally.unjudged, failing)
+    return CLEAN if arguments.exit_zero and status != BAD_INPUT else status
 
 
 def _media_folder(form: Path, given: str | None) -> Path | None:
@@ -202,5 +225,5 @@ class _Batch:
         self.progress.advance()
 
     def finish(self) -> None:
-        self.progress.clear()
+        self.progress.close()
         self.report.finish(self.tally)

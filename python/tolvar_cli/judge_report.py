@@ -1,4 +1,4 @@
-"""The three ways `tolvar judge` writes its findings: text, json and csv."""
+"""The ways `tolvar judge` writes its findings: text, json, csv and github."""
 from __future__ import annotations
 
 import collections
@@ -10,6 +10,7 @@ from pathlib import Path
 from typing import TYPE_CHECKING, TextIO
 
 from tolvar_cli.output import plural
+from tolvar_cli.workflow import workflow_command
 
 if TYPE_CHECKING:
     from tolvar import SubmissionFinding
@@ -28,6 +29,9 @@ class JudgeTally:
     @property
     def findings(self) -> int:
         return sum(self.kinds.values())
+
+    def findings_of(self, kinds: list[str]) -> int:
+        return sum(self.kinds[kind] for kind in kinds)
 
     def add(self, findings: list[SubmissionFinding]) -> None:
         if findings:
@@ -64,17 +68,38 @@ class JudgeReport:
 
 
 class TextReport(JudgeReport):
+    """Each submission and its findings, except that a not-evaluated cause met before (the
+    instanceID's uuid() in every submission) is only counted, and told once with its count at
+    the end."""
+
+    _WIDTH = max(len(kind) for kind in KINDS)
+
+    def __init__(self, out: TextIO) -> None:
+        super().__init__(out)
+        self._causes: collections.Counter[str] = collections.Counter()
+
     def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
         if not findings:
             self.out.write(f"{path}: no findings\n")
             return
-        self.out.write(f"{path}: {plural(len(findings), 'finding')}\n")
-        width = max(len(kind) for kind in KINDS)
-        for finding in findings:
-            self.out.write(f"  {finding['kind']:<{width}}  {finding['says']}\n")
+        shown = [finding for finding in findings if not self._seen_before(finding)]
+        folded = len(findings) - len(shown)
+        self.out.write(f"{path}: {plural(len(findings), 'finding')}"
+                       + (f", {folded} not-evaluated as before" if folded else "") + "\n")
+        for finding in shown:
+            self.out.write(f"  {finding['kind']:<{self._WIDTH}}  {finding['says']}\n")
 
     def finish(self, tally: JudgeTally) -> None:
+        for cause, count in self._causes.items():
+            if count > 1:
+                self.out.write(f"{'not-evaluated':<{self._WIDTH}}  in {count} submissions: {cause}\n")
         self.out.write(tally.summary() + "\n")
+
+    def _seen_before(self, finding: SubmissionFinding) -> bool:
+        if finding["kind"] != "not-evaluated":
+            return False
+        self._causes[finding["says"]] += 1
+        return self._causes[finding["says"]] > 1
 
 
 class JsonReport(JudgeReport):
@@ -98,4 +123,15 @@ class CsvReport(JudgeReport):
             self._writer.writerow((str(path), finding["path"], finding["kind"], finding["says"]))
 
 
-REPORTS = {"text": TextReport, "json": JsonReport, "csv": CsvReport}
+class GithubReport(JudgeReport):
+    """Workflow annotations on each submission's file, titled by the finding's kind."""
+
+    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
+        for finding in findings:
+            level = "notice" if finding["kind"] == "not-evaluated" else "warning"
+            self.out.write(workflow_command(level, {"file": str(path), "title": finding["kind"]},
+                                            finding["says"]))
+
+
+REPORTS: dict[str, type[JudgeReport]] = {"text": TextReport, "json": JsonReport, "csv": CsvReport,
+                                         "github": GithubReport}

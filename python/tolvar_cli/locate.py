@@ -10,6 +10,20 @@ from __future__ import annotations
 import bisect
 import html
 import re
+from typing import Protocol
+
+
+class Places(Protocol):
+    """Where a form's author finds a bind and its rules: lines of the XML, or rows of a sheet."""
+
+    def heading(self, target: str) -> str | None:
+        """Where the bind is, as the text report says it: "line 35", "survey row 5, phone"."""
+
+    def position(self, target: str, rule: str) -> tuple[int, int] | None:
+        """The line and column of the rule in the form's file, when it has lines."""
+
+    def written(self, target: str, rule: str, expression: str) -> str:
+        """The rule as the author wrote it."""
 
 # Markup read whole comes first, so a bind inside it matches as part of it.
 _BIND = re.compile(r"(?s)<!--.*?(?:-->|\Z)|<!\[CDATA\[.*?(?:\]\]>|\Z)|<\?.*?(?:\?>|\Z)"
@@ -29,16 +43,20 @@ class BindLines:
             if match.group(1) is not None:
                 self._add_bind(match)
 
-    def bind_line(self, target: str) -> int | None:
+    def heading(self, target: str) -> str | None:
         binds = self._binds.get(target)
-        return self._line(binds[0][""]) if binds else None
+        return f"line {self._place(binds[0][''])[0]}" if binds else None
 
-    def rule_line(self, target: str, rule: str) -> int | None:
-        """The line of the rule's attribute in the first bind of `target` that has it."""
-        for offsets in self._binds.get(target, ()):
+    def position(self, target: str, rule: str) -> tuple[int, int] | None:
+        """The rule's attribute in the first bind of `target` that has it, else the bind."""
+        binds = self._binds.get(target, ())
+        for offsets in binds:
             if rule in offsets:
-                return self._line(offsets[rule])
-        return self.bind_line(target)
+                return self._place(offsets[rule])
+        return self._place(binds[0][""]) if binds else None
+
+    def written(self, target: str, rule: str, expression: str) -> str:
+        return expression
 
     def _add_bind(self, match: re.Match[str]) -> None:
         offsets = {"": match.start()}
@@ -60,5 +78,8 @@ class BindLines:
         if target:
             self._binds.setdefault(target, []).append(offsets)
 
-    def _line(self, offset: int) -> int:
-        return bisect.bisect_left(self._newlines, offset) + 1
+    def _place(self, offset: int) -> tuple[int, int]:
+        """Line and column, counted from 1 in characters: a one-line form has columns only."""
+        line = bisect.bisect_left(self._newlines, offset)
+        line_start = self._newlines[line - 1] + 1 if line else 0
+        return line + 1, offset - line_start + 1

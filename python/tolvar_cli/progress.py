@@ -1,14 +1,16 @@
 """A progress bar for long batches, on standard error and only on a terminal."""
 from __future__ import annotations
 
-import time
 from typing import TextIO
+
+from tqdm import tqdm
 
 # Short batches finish before a bar would help; redrawing more often than
 # this only costs time.
 MIN_ITEMS = 50
 _REDRAW_SECONDS = 0.1
-_WIDTH = 30
+# The bar takes what the terminal's width leaves, read again at each redraw.
+_LAYOUT = "[{bar}] {n_fmt}/{total_fmt}{unit}, {rate_fmt}, {remaining} left"
 
 
 class Progress:
@@ -21,23 +23,19 @@ class Progress:
     """
 
     def __init__(self, total: int, noun: str, stream: TextIO, above: TextIO) -> None:
-        self._total = total
-        self._noun = noun
-        self._stream = stream
+        enabled = total >= MIN_ITEMS and stream.isatty()
         self._above = above
-        self._enabled = total >= MIN_ITEMS and stream.isatty()
-        self._shares_terminal = self._enabled and above.isatty()
-        self._done = 0
-        self._shown = False
-        self._drawn_at = 0.0
+        self._shares_terminal = enabled and above.isatty()
+        self._bar = tqdm(total=total, unit=f" {noun}", file=stream, disable=not enabled, leave=False,
+                         dynamic_ncols=True, mininterval=_REDRAW_SECONDS, ascii="-#",
+                         bar_format=_LAYOUT)
 
     def advance(self) -> None:
-        self._done += 1
-        if not self._enabled:
-            return
-        now = time.monotonic()
-        if not self._shown or now - self._drawn_at >= _REDRAW_SECONDS or self._done == self._total:
-            self._draw(now)
+        if not self._bar.disable:
+            self._above.flush()
+        self._bar.update(1)
+        if self._bar.n == self._bar.total:
+            self._bar.refresh()  # the last count, whenever the previous redraw was
 
     def make_room(self) -> None:
         """Clears the bar when a line of output is about to be written over it."""
@@ -46,16 +44,8 @@ class Progress:
 
     def clear(self) -> None:
         """Takes the bar off the terminal until the next item is counted."""
-        if self._shown:
-            self._stream.write("\r\x1b[K")
-            self._stream.flush()
-            self._shown = False
+        self._bar.clear()
 
-    def _draw(self, now: float) -> None:
-        self._above.flush()
-        filled = _WIDTH * self._done // self._total
-        bar = "#" * filled + "-" * (_WIDTH - filled)
-        self._stream.write(f"\r[{bar}] {self._done}/{self._total} {self._noun}")
-        self._stream.flush()
-        self._shown = True
-        self._drawn_at = now
+    def close(self) -> None:
+        """Takes the bar off the terminal for good."""
+        self._bar.close()

@@ -9,6 +9,7 @@ from pathlib import Path
 
 from tolvar_cli import xlsform
 from tolvar_cli.errors import InputError
+from tolvar_cli.survey_rows import SurveyRows
 
 # Unicode White_Space. The engine takes an argument as XML text only when its
 # first other character is "<", and as a file path otherwise, so text handed
@@ -32,20 +33,30 @@ _READ_FAILURES = {
 class Form:
     path: Path
     text: str
-    # Line numbers in converted text point nowhere the author can look.
-    from_workbook: bool
+    # For a converted XLSForm: its survey rows, since line numbers in the
+    # converted text point nowhere the author can look, and pyxform's warnings.
+    rows: SurveyRows | None = None
+    warnings: tuple[str, ...] = ()
 
 
 def read_form(path: Path) -> Form:
     """The form at `path` as XForm text; an XLSForm workbook is converted first."""
     data = _read_bytes(path)
     if xlsform.is_workbook(path, data):
-        return Form(path, xlsform.to_xform(path, data), from_workbook=True)
-    return Form(path, _xml_text(path, data), from_workbook=False)
+        conversion = xlsform.to_xform(path, data)
+        return Form(path, conversion.xform, conversion.rows, conversion.warnings)
+    return Form(path, _xml_text(path, data))
 
 
 def read_submission(path: Path) -> str:
     return _xml_text(path, _read_bytes(path))
+
+
+def submission_argument(argument: str) -> str:
+    """XML text written on the command line, as the module takes it, or the file it names."""
+    if argument.lstrip(_WHITE_SPACE).startswith("<"):
+        return argument
+    return read_submission(Path(argument))
 
 
 def _read_bytes(path: Path) -> bytes:

@@ -1,6 +1,7 @@
 """`tolvar check`, run as the installed console script against files on disk."""
 import json
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -26,7 +27,7 @@ def test_text_report_groups_findings_by_bind_with_its_line():
     assert result.returncode == 1
     assert result.stdout.startswith(f"{EXAMPLE}: 3 findings\n  /household/phone (line 35)\n"
                                     "    constraint: regex(., '[0-9]{10}')\n"
-                                    '      regex() with the unanchored pattern "[0-9]{10}"\n'
+                                    '      XF101 regex-unanchored: regex() with the unanchored pattern "[0-9]{10}"\n'
                                     "        breaks:  both, differently\n")
     assert "        instead: /household/age\n" in result.stdout
     assert result.stdout.endswith("\nchecked 1 form: 1 with 3 findings\n")
@@ -39,11 +40,15 @@ def test_a_form_that_travels_exits_zero(tmp_path):
     assert (result.returncode, result.stdout) == (0, "clean.xml: travels\nchecked 1 form: 1 travels\n")
 
 
-def test_json_is_one_document_of_the_findings_exactly_as_the_module_returns_them(tmp_path):
+def test_json_is_one_document_of_the_findings_as_the_module_returns_them_with_their_codes(tmp_path):
     (tmp_path / "clean.xml").write_text(xform(""))
     result = run("check", "--format", "json", str(EXAMPLE), str(tmp_path / "clean.xml"))
-    assert json.loads(result.stdout) == {str(EXAMPLE): tolvar.check_form(str(EXAMPLE)),
-                                         str(tmp_path / "clean.xml"): []}
+    named = [("XF101", "regex-unanchored"), ("XF201", "descendant-shorthand"),
+             ("XF204", "path-not-in-instance")]
+    assert json.loads(result.stdout) == {
+        str(EXAMPLE): [{"code": code, "name": name, **finding}
+                       for (code, name), finding in zip(named, tolvar.check_form(str(EXAMPLE)), strict=True)],
+        str(tmp_path / "clean.xml"): []}
     assert result.stderr == "checked 2 forms: 1 travels, 1 with 3 findings\n"
 
 
@@ -67,16 +72,17 @@ def test_github_annotations_point_at_the_line_of_the_rule(tmp_path, binds, rule,
     form.write_text(xform(binds))
     result = run("check", "--format", "github", "form.xml", cwd=tmp_path)
     [annotation] = result.stdout.splitlines()
-    assert annotation.startswith(f"::warning file=form.xml,line={line},title=")
+    place = re.match(rf"::warning file=form.xml,line={line},col=(\d+),title=XF\d+ [a-z-]+::", annotation)
+    assert place
     assert annotation.endswith(f"::{tolvar.check_form(str(form))[0]['says']}")
-    assert f"{rule}=" in form.read_text().splitlines()[line - 1]
+    assert form.read_text().splitlines()[line - 1][int(place[1]) - 1:].startswith(f"{rule}=")
 
 
 def test_github_annotation_properties_escape_what_the_runner_would_misread(tmp_path):
-    (tmp_path / "form.xml").write_text(xform("<bind nodeset=\"/data/a\" constraint=\"regex(., 'a,b:c%')\"/>"))
-    result = run("check", "--format", "github", "form.xml", cwd=tmp_path)
+    (tmp_path / "f,o:r%m.xml").write_text(xform("<bind nodeset=\"/data/a\" constraint=\"regex(., 'a,b:c%')\"/>"))
+    result = run("check", "--format", "github", "f,o:r%m.xml", cwd=tmp_path)
     assert result.stdout.startswith(
-        '::warning file=form.xml,line=3,title=regex() with the unanchored pattern "a%2Cb%3Ac%25"::'
+        '::warning file=f%2Co%3Ar%25m.xml,line=3,col=25,title=XF101 regex-unanchored::'
         "/data/a (constraint): regex() with the unanchored pattern \"a,b:c%25\" — ")
 
 

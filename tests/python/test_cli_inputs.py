@@ -27,7 +27,7 @@ def visit(tmp_path):
     (("/data/age * 2",), "60"),
     (("today()",), "2024-05-06"),
     (("--today", "1999-12-31", "today()"), "1999-12-31"),
-    (("--now", "later", "now()"), "later"),
+    (("--now", "2024-05-06T10:11Z", "now()"), "2024-05-06T10:11Z"),
     (("/data/missing",), ""),
     (("--", "-/data/age"), "-30"),
 ])
@@ -35,6 +35,26 @@ def test_eval_prints_the_value(visit, arguments, value):
     *options, expression = arguments
     result = run("eval", *options, expression, "submission.xml", cwd=visit)
     assert (result.returncode, result.stdout, result.stderr) == (0, value + "\n", "")
+
+
+@pytest.mark.parametrize("option, value", [
+    ("--today", "yesterday"), ("--today", "2024-02-30"), ("--today", "20240506"),
+    ("--now", "later"), ("--now", "2024-05-06"), ("--now", "2024-05-06T24:00:00Z"),
+    ("--now", "2024-05-06T10:11:12+2"),
+])
+def test_clock_options_take_iso_dates_and_date_times_only(visit, option, value):
+    result = run("eval", option, value, "today()", "submission.xml", cwd=visit)
+    assert result.returncode == 2
+    assert f"argument {option}: '{value}' is not a date" in result.stderr
+
+
+@pytest.mark.parametrize("submission, value", [
+    ("<data><age>3</age><age>4</age></data>", "7"),
+    ("  \n<data><age>3</age></data>", "3"),
+])
+def test_eval_takes_a_submission_written_out(visit, submission, value):
+    result = run("eval", "sum(/data/age)", submission, cwd=visit)
+    assert (result.returncode, result.stdout) == (0, value + "\n")
 
 
 @pytest.mark.parametrize("expression, submission, message", [
@@ -52,7 +72,7 @@ def test_eval_refusals_go_to_standard_error_with_status_2(visit, expression, sub
 
 @pytest.mark.parametrize("arguments, status, output", [
     (("--version",), 0, f"tolvar {tolvar.__version__}\n"),
-    ((), 2, "tolvar: name a command: check, judge or eval\n"),
+    ((), 2, "tolvar: name a command: check, judge, eval or rules\n"),
     (("check",), 2, "the following arguments are required: FORM"),
     (("check", "--format", "yaml", "f.xml"), 2, "invalid choice: 'yaml'"),
 ])
@@ -113,8 +133,9 @@ def xlsform(tmp_path):
 def test_check_converts_an_xlsform_first(xlsform):
     result = run("check", "--format", "github", "visit.xlsx", cwd=xlsform)
     assert result.returncode == 1
-    # No line: the converted text is not what the author edits.
-    assert result.stdout.startswith("::warning file=visit.xlsx,title=regex() with the unanchored pattern")
+    # No line: the converted text is not what the author edits; the sheet's row instead.
+    assert result.stdout.startswith("::warning file=visit.xlsx,title=XF101 regex-unanchored::"
+                                    "survey row 3, phone: /data/phone (constraint): regex() with the unanchored pattern")
 
 
 def test_judge_takes_an_xlsform_and_its_submissions(xlsform):

@@ -1,13 +1,17 @@
 """`tolvar judge`, run as the installed console script against files on disk."""
 import csv
+import fcntl
 import io
 import json
 import os
 import pathlib
 import pty
+import re
 import signal
+import struct
 import subprocess
 import sys
+import termios
 
 import pytest
 
@@ -195,9 +199,12 @@ def test_no_progress_bar_when_standard_error_is_piped(batch):
     assert result.stderr == ""
 
 
-def test_progress_bar_on_a_terminal_for_a_long_batch(batch):
+@pytest.mark.parametrize("columns", [40, 120])
+def test_progress_bar_on_a_terminal_for_a_long_batch(batch, columns):
     _many(batch, 60)
     controller, terminal = pty.openpty()
+    # On a narrow terminal the bar keeps to its width rather than wrapping.
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
     with subprocess.Popen([TOLVAR, "judge", "--format", "json", "form.xml", "many"], cwd=batch,
                           stdout=subprocess.DEVNULL, stderr=terminal) as process:
         os.close(terminal)
@@ -211,9 +218,12 @@ def test_progress_bar_on_a_terminal_for_a_long_batch(batch):
                 break
             shown += chunk
     os.close(controller)
-    assert b"\r[" in shown and b"] 60/60 submissions" in shown
+    drawn = shown.decode().split("\r")
+    full = r"\[#+\] 60/60 submissions, [\d.]+ submissions/s, 00:00 left"
+    assert any(re.fullmatch(full if columns > 80 else r"\[#+\] 60/60 subm.*", line) for line in drawn)
+    assert max(len(line) for line in drawn if line.startswith("[")) < columns
     # Cleared before the summary, so nothing of it is left on the line.
-    assert shown.endswith(b"\r\x1b[Kjudged 60 submissions: 60 clean, 0 with findings\r\n")
+    assert re.search(r"\r *\rjudged 60 submissions: 60 clean, 0 with findings\r\n$", "\r".join(drawn))
 
 
 # The console script's own code, with the loaded form's judge wrapped so that a
