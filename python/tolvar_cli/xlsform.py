@@ -11,7 +11,7 @@ from tolvar_cli.survey_rows import SurveyRows
 _SIGNATURES = (b"PK\x03\x04", b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1")
 _SUFFIXES = (".xlsx", ".xlsm", ".xls")
 
-INSTALL_HINT = "pip install 'tolvar[xlsform]'"
+INSTALL_HINT = "pip install pyxform"
 
 
 def is_workbook(path: Path, data: bytes) -> bool:

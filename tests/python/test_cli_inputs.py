@@ -107,7 +107,7 @@ def test_a_workbook_without_pyxform_says_what_to_install(tmp_path, name):
     result = run("check", name, cwd=tmp_path, env={"PYTHONPATH": str(tmp_path / "hide")})
     assert result.returncode == 2
     assert result.stderr == (f"tolvar: {name}: is an XLSForm, and reading one needs pyxform: "
-                             "pip install 'tolvar[xlsform]'\n")
+                             "pip install pyxform\n")
 
 
 def _xlsform(path, survey):
