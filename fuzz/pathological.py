@@ -9,6 +9,8 @@ this script records how long each takes (it asserts nothing about time):
 
 import argparse
 import math
+import subprocess
+import sys
 import time
 
 import tolvar
@@ -136,6 +138,42 @@ def long_chains(operands):
               lambda: len(session.recompute()["calculated"]))
 
 
+# check_form of a form whose primary instance nests `depth` deep, in a fresh
+# interpreter: prints the peak resident memory the call added, in KiB.
+_DEEP_FORM_PEAK = """
+import sys, tolvar
+
+def status_kib(field):
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+
+depth = int(sys.argv[1])
+form = ("<h:html xmlns:h='h'><h:head><model><instance><data>" + "<g>" * depth + "<q/>" +
+        "</g>" * depth + "</data></instance><bind nodeset='/data/q' relevant='/data/x = 1'/>"
+        "</model></h:head><h:body/></h:html>")
+before = status_kib("VmRSS")
+tolvar.check_form(form)
+print(status_kib("VmHWM") - before)
+"""
+
+
+def deep_form_memory(depths):
+    """Peak memory per level of nesting against the shallowest depth's: about
+    1 when check_form's memory grows linearly with depth, the depth ratio when
+    it grows with its square."""
+    per_level = {}
+    for depth in depths:
+        completed = subprocess.run([sys.executable, "-c", _DEEP_FORM_PEAK, str(depth)],
+                                   check=True, capture_output=True, text=True)
+        kib = int(completed.stdout)
+        per_level[depth] = max(kib, 1) / depth
+        ratio = per_level[depth] / per_level[depths[0]]
+        print(f"{kib / 1024:9.1f} MiB  check_form over an instance {depth} levels deep"
+              f"{'':12}  {ratio:.2f}x the memory per level at {depths[0]}", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="a tenth of the sizes")
@@ -148,6 +186,7 @@ def main():
     many_attributes((100_000, 200_000) if args.quick else (100_000, 200_000, 1_000_000))
     long_translate(1_000_000, 2_000 if args.quick else 20_000)
     long_chains(100_000 if args.quick else 1_000_000)
+    deep_form_memory((10_000, 20_000, 40_000))
 
 
 if __name__ == "__main__":

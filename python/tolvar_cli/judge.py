@@ -198,7 +198,13 @@ def _start_worker(judge: _Judge) -> None:
 
 def _judge_in_worker(item: Path | InputError) -> Outcome:
     assert _worker_judge is not None
-    return _worker_judge(item)
+    # While judging, Ctrl-C stops the engine, so the parent's shutdown does
+    # not wait for a long evaluation to end; the parent reports it.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    try:
+        return _worker_judge(item)
+    finally:
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
 
 
 @dataclasses.dataclass

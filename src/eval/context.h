@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "eval/stop_check.h"
 #include "eval/value.h"
 #include "parser/expr.h"
 #include "tree/document.h"
@@ -19,6 +20,8 @@ using ClockText = std::optional<std::string_view>;
 // What the caller of the evaluator supplies besides the document.
 class Host {
  public:
+  // `stop`, when given, is asked at every step whether to give up.
+  explicit Host(StopCheck* stop = nullptr) : stop_(stop) {}
   virtual ~Host() = default;
   // A secondary instance loaded under `id`, or nullptr.
   virtual const XmlDocument* lookup_table(std::string_view id) const = 0;
@@ -31,13 +34,25 @@ class Host {
   // that Collect reads its text as a date. Without a form to say, a node
   // counts as a date field whenever its text is a date.
   virtual bool typed_as_date(const XmlDocument&, NodeId) const { return true; }
+
+  // Counts one step of the evaluation: true when the caller asked to stop,
+  // and the evaluation then fails with kStoppedMessage.
+  bool should_stop() const { return stop_ != nullptr && stop_->should_stop(); }
+  // Whether a stop was asked for: checked before an edit built on what
+  // the evaluation found.
+  bool stopped() const { return stop_ != nullptr && stop_->stopped(); }
+  StopCheck* stop_check() const { return stop_; }
+
+ private:
+  StopCheck* stop_;
 };
 
 // The host of a lone expression: the two clock texts and nothing else.
 class BareHost : public Host {
  public:
-  BareHost(std::optional<std::string> today, std::optional<std::string> now)
-      : today_(std::move(today)), now_(std::move(now)) {}
+  BareHost(std::optional<std::string> today, std::optional<std::string> now,
+           StopCheck* stop = nullptr)
+      : Host(stop), today_(std::move(today)), now_(std::move(now)) {}
   const XmlDocument* lookup_table(std::string_view) const override { return nullptr; }
   std::optional<std::string> choice_label(std::string_view, std::string_view) const override {
     return std::nullopt;

@@ -160,6 +160,7 @@ Result<Value> eval_negate(const Expr& expr, const EvalContext& context) {
 }  // namespace
 
 Result<Value> evaluate(const Expr& expr, const EvalContext& context) {
+  if (context.host.should_stop()) return fail(kStoppedMessage);
   switch (expr.kind) {
     case ExprKind::Number: return Value{expr.number};
     case ExprKind::Literal: return Value{expr.text};

@@ -72,6 +72,8 @@ Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& 
   Nodes candidates;
   ExpandedSubtree expanded(document, axis, step);
   for (NodeId node : nodes) {
+    // A step from every node of a large list costs as much as many evaluations.
+    if (context.host.should_stop()) return fail(kStoppedMessage);
     if (expanded.covers(node)) continue;
     candidates.clear();
     append_axis(document, node, axis, candidates);

@@ -11,6 +11,7 @@
 #include "lib/finding_dicts.h"
 #include "lib/module_state.h"
 #include "lib/session_type.h"
+#include "lib/signal_check.h"
 #include "rules/engine.h"
 
 namespace tolvar::py {
@@ -127,9 +128,11 @@ PyObject* form_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     Result<Source> text = without_gil([&] { return read_source(submission, "submission"); });
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+    ReleasedSignalCheck stop;
     Result<std::vector<SubmissionFinding>> findings = without_gil([&] {
-      return judge(*as_form(self)->loaded, std::move(text).value(), clock);
+      return judge(*as_form(self)->loaded, std::move(text).value(), clock, &stop);
     });
+    if (stop.stopped()) return nullptr;
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), submission_finding_dict);
   });
@@ -163,7 +166,9 @@ PyObject* form_session(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 PyObject* form_check(PyObject* self, PyObject*) {
   return guarded([&]() -> PyObject* {
-    Result<std::vector<Finding>> findings = check_form_text(text_of(self));
+    SignalCheck stop;
+    Result<std::vector<Finding>> findings = check_form_text(text_of(self), &stop);
+    if (stop.stopped()) return nullptr;
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), finding_dict);
   });

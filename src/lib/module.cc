@@ -11,6 +11,7 @@
 #include "lib/module_state.h"
 #include "lib/python.h"
 #include "lib/session_type.h"
+#include "lib/signal_check.h"
 #include "rules/engine.h"
 
 namespace tolvar::py {
@@ -28,7 +29,9 @@ PyObject* check_form(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     Result<Source> text = read_source(form, "form");
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
-    Result<std::vector<Finding>> findings = check_form_text(text.value().text());
+    SignalCheck stop;
+    Result<std::vector<Finding>> findings = check_form_text(text.value().text(), &stop);
+    if (stop.stopped()) return nullptr;
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), finding_dict);
   });
@@ -78,9 +81,11 @@ PyObject* submission_findings(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!form_text.ok()) return raise(PyExc_ValueError, form_text.failure());
     Result<Source> submission_text = read_source(call.submission, "submission");
     if (!submission_text.ok()) return raise(PyExc_ValueError, submission_text.failure());
+    SignalCheck stop;
     Result<std::vector<SubmissionFinding>> findings =
         judge_submission_text(form_text.value().text(), std::move(submission_text).value(),
-                              GivenClock{call.today, call.now}, call.attachments);
+                              GivenClock{call.today, call.now}, call.attachments, &stop);
+    if (stop.stopped()) return nullptr;
     if (!findings.ok()) return raise(PyExc_RuntimeError, findings.failure());
     return new_list(findings.value(), submission_finding_dict);
   });
@@ -94,8 +99,10 @@ PyObject* eval_expression(PyObject*, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     Result<Source> text = read_source(call.submission, "submission");
     if (!text.ok()) return raise(PyExc_ValueError, text.failure());
+    SignalCheck stop;
     Result<std::string> value = evaluate_expression_text(call.first, text.value().text(),
-                                                         GivenClock{call.today, call.now});
+                                                         GivenClock{call.today, call.now}, &stop);
+    if (stop.stopped()) return nullptr;
     if (!value.ok()) return raise(PyExc_RuntimeError, value.failure());
     return new_str(value.value());
   });

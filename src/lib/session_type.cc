@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "lib/convert.h"
+#include "lib/signal_check.h"
 #include "rules/engine.h"
 
 namespace tolvar::py {
@@ -20,8 +21,9 @@ struct SessionObject {
   // them), for pickling.
   PyObject* form_text;
   PyObject* attachments;
-  // Readers in progress (> 0) or a writer (-1). Calls never run Python code
-  // while they hold the session, so a conflict means re-entrant use.
+  // Readers in progress (> 0) or a writer (-1). Calls run no Python code
+  // while they hold the session but a signal handler, so a conflict means
+  // re-entrant use.
   int holders;
 };
 
@@ -137,7 +139,9 @@ PyObject* session_set(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path, value;
   if (!path_arguments(args, kwargs, "OO:set", "set", path, &value)) return nullptr;
   return holding(self, true, [&](Session& session) -> PyObject* {
-    Status done = session.set(path, value);
+    SignalCheck stop;
+    Status done = session.set(path, value, &stop);
+    if (stop.stopped()) return nullptr;
     if (!done.ok()) return raise(PyExc_ValueError, done.failure());
     Py_RETURN_NONE;
   });
@@ -147,7 +151,10 @@ PyObject* session_get(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:get", "get", path, nullptr)) return nullptr;
   return holding(self, false, [&](Session& session) -> PyObject* {
-    return new_str(session.get(path));
+    SignalCheck stop;
+    std::string answer = session.get(path, &stop);
+    if (stop.stopped()) return nullptr;
+    return new_str(answer);
   });
 }
 
@@ -163,7 +170,9 @@ PyObject* session_add_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:add_row", "add_row", path, nullptr)) return nullptr;
   return holding(self, true, [&](Session& session) -> PyObject* {
-    Result<std::size_t> rows = session.add_row(path);
+    SignalCheck stop;
+    Result<std::size_t> rows = session.add_row(path, &stop);
+    if (stop.stopped()) return nullptr;
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -185,7 +194,9 @@ PyObject* session_remove_row(PyObject* self, PyObject* args, PyObject* kwargs) {
   Py_DECREF(index);
   if (position == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return nullptr;
   return holding(self, true, [&](Session& session) -> PyObject* {
-    Result<std::size_t> rows = session.remove_row(path, position);
+    SignalCheck stop;
+    Result<std::size_t> rows = session.remove_row(path, position, &stop);
+    if (stop.stopped()) return nullptr;
     if (!rows.ok()) return raise(PyExc_ValueError, rows.failure());
     return PyLong_FromSize_t(rows.value());
   });
@@ -209,7 +220,11 @@ PyObject* recompute_dict(const RecomputeResult& result) {
 
 PyObject* session_recompute(PyObject* self, PyObject*) {
   return holding(self, true, [&](Session& session) -> PyObject* {
-    return session.recompute(recompute_dict);
+    SignalCheck stop;
+    auto report = [&](const RecomputeResult& result) {
+      return stop.stopped() ? nullptr : recompute_dict(result);
+    };
+    return session.recompute(report, &stop);
   });
 }
 
@@ -226,7 +241,9 @@ PyObject* session_choices(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::string_view path;
   if (!path_arguments(args, kwargs, "O:choices", "choices", path, nullptr)) return nullptr;
   return holding(self, false, [&](Session& session) -> PyObject* {
-    std::optional<std::vector<Choice>> choices = session.choices(path);
+    SignalCheck stop;
+    std::optional<std::vector<Choice>> choices = session.choices(path, &stop);
+    if (stop.stopped()) return nullptr;
     if (!choices) Py_RETURN_NONE;
     return new_list(*choices, choice_dict);
   });

@@ -33,8 +33,8 @@ bool is_control(std::string_view name) {
 // reading of a date would answer otherwise, the expression is refused.
 class LabelHost : public Host {
  public:
-  LabelHost(const Form& form, ClockText today, ClockText now)
-      : form_(form), today_(today), now_(now) {}
+  LabelHost(const Form& form, ClockText today, ClockText now, StopCheck* stop)
+      : Host(stop), form_(form), today_(today), now_(now) {}
   const XmlDocument* lookup_table(std::string_view id) const override {
     return loaded_instance(form_, id);
   }
@@ -87,7 +87,7 @@ std::string item_value(const XmlDocument& items, NodeId item, const Itemset& ite
 
 // A fixed <item> list: the label of the first item whose value matches.
 std::optional<std::string> item_label(const Form& form, NodeId control, std::string_view value,
-                                      const XmlDocument& model) {
+                                      const XmlDocument& model, StopCheck* stop) {
   const XmlDocument& doc = form.document;
   for (NodeId item : doc.children(control)) {
     if (doc[item].name() != "item") continue;
@@ -96,7 +96,7 @@ std::optional<std::string> item_label(const Form& form, NodeId control, std::str
     NodeId label = doc.child_named(item, "label");
     if (label == kNoNode) return std::string();
     const std::optional<std::string_view> ref = doc.attribute(label, "ref");
-    return ref.has_value() ? resolve_label(form, *ref, model, model.root) : doc.string_value(label);
+    return ref.has_value() ? resolve_label(form, *ref, model, model.root, stop) : doc.string_value(label);
   }
   return std::nullopt;
 }
@@ -112,7 +112,7 @@ std::optional<std::string> itemset_label(const Form& form, NodeId control, std::
     std::string node_value = item_value(*items->document, node, *itemset);
     if (trim_white(node_value) != value) continue;
     if (!itemset->label_ref) return node_value;
-    return resolve_label(form, *itemset->label_ref, *items->document, node);
+    return resolve_label(form, *itemset->label_ref, *items->document, node, host.stop_check());
   }
   return std::nullopt;
 }
@@ -120,10 +120,10 @@ std::optional<std::string> itemset_label(const Form& form, NodeId control, std::
 // The string value of `text` as an expression, or "" when it does not parse
 // or evaluate. Clock texts are empty: a label has no business asking the time.
 std::string evaluate_text(const Form& form, std::string_view text, const XmlDocument& document,
-                          NodeId context) {
+                          NodeId context, StopCheck* stop) {
   Result<Expr> expr = parse_expression(text);
   if (!expr.ok()) return "";
-  LabelHost host(form, "", "");
+  LabelHost host(form, "", "", stop);
   Result<Value> value = evaluate(expr.value(), EvalContext{document, context, 1, 1, host});
   return value.ok() ? to_string(value.value(), document) : "";
 }
@@ -131,13 +131,13 @@ std::string evaluate_text(const Form& form, std::string_view text, const XmlDocu
 // The text id of the argument of jr:itext(...): a quoted id as written,
 // anything else evaluated.
 std::string itext_id(const Form& form, std::string_view argument, const XmlDocument& document,
-                     NodeId context) {
+                     NodeId context, StopCheck* stop) {
   while (!argument.empty() && argument.back() == ')') argument.remove_suffix(1);
   argument = trim_white(argument);
   if (argument.size() >= 2 && argument.front() == '\'' && argument.back() == '\'') {
     return std::string(argument.substr(1, argument.size() - 2));
   }
-  return evaluate_text(form, argument, document, context);
+  return evaluate_text(form, argument, document, context, stop);
 }
 
 }  // namespace
@@ -175,31 +175,31 @@ bool is_itext_reference(std::string_view reference) {
 }
 
 std::string resolve_label(const Form& form, std::string_view reference, const XmlDocument& model,
-                          NodeId context) {
+                          NodeId context, StopCheck* stop) {
   std::string_view text = trim_white(reference);
-  if (!text.starts_with(kItextOpen)) return evaluate_text(form, text, model, context);
-  std::string id = itext_id(form, text.substr(kItextOpen.size()), model, context);
+  if (!text.starts_with(kItextOpen)) return evaluate_text(form, text, model, context, stop);
+  std::string id = itext_id(form, text.substr(kItextOpen.size()), model, context, stop);
   auto found = form.itext.find(id);
   return found == form.itext.end() ? id : found->second;
 }
 
 std::optional<std::string> option_label(const Form& form, NodeId control, std::string_view value,
                                         const XmlDocument& model, ClockText today,
-                                        ClockText now) {
+                                        ClockText now, StopCheck* stop) {
   std::string_view wanted = trim_white(value);
-  std::optional<std::string> label = item_label(form, control, wanted, model);
+  std::optional<std::string> label = item_label(form, control, wanted, model, stop);
   if (label) return label;
-  return itemset_label(form, control, wanted, model, LabelHost(form, today, now));
+  return itemset_label(form, control, wanted, model, LabelHost(form, today, now, stop));
 }
 
 std::optional<std::vector<Choice>> list_choices(const Form& form, const XmlDocument& instance,
-                                                std::string_view path) {
+                                                std::string_view path, StopCheck* stop) {
   NodeId control = find_control(form, path);
   if (control == kNoNode) return std::nullopt;
   std::optional<Itemset> itemset = read_itemset(form.document, control);
   if (!itemset) return std::nullopt;
   XmlDocument model = model_document(form, instance);
-  FormHost host(form, model, "", "");
+  FormHost host(form, model, "", "", stop);
   std::optional<ItemNodes> items = itemset_nodes(*itemset, model, host);
   if (!items) return std::nullopt;
   std::vector<Choice> choices;
@@ -207,7 +207,7 @@ std::optional<std::vector<Choice>> list_choices(const Form& form, const XmlDocum
     std::string value = item_value(*items->document, item, *itemset);
     if (is_blank(value)) continue;
     std::string label = itemset->label_ref
-                            ? resolve_label(form, *itemset->label_ref, *items->document, item)
+                            ? resolve_label(form, *itemset->label_ref, *items->document, item, stop)
                             : value;
     choices.push_back(Choice{std::move(value), std::move(label)});
   }

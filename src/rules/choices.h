@@ -38,7 +38,7 @@ bool is_itext_reference(std::string_view reference);
 // A label or message reference: jr:itext('id') through the translations,
 // anything else evaluated as an expression from `context`.
 std::string resolve_label(const Form& form, std::string_view reference, const XmlDocument& model,
-                          NodeId context);
+                          NodeId context, StopCheck* stop = nullptr);
 
 // The label of the option of `control` whose trimmed value is `value`: the
 // first fixed <item> with it, else the first node of the itemset with it.
@@ -47,12 +47,12 @@ std::string resolve_label(const Form& form, std::string_view reference, const Xm
 // very label being resolved, without end.
 std::optional<std::string> option_label(const Form& form, NodeId control, std::string_view value,
                                         const XmlDocument& model, ClockText today,
-                                        ClockText now);
+                                        ClockText now, StopCheck* stop = nullptr);
 
 // The options a filtered question (one with an itemset) offers now, over
 // `instance` and the form's secondary instances but without a clock;
 // nothing when the question's list is fixed.
 std::optional<std::vector<Choice>> list_choices(const Form& form, const XmlDocument& instance,
-                                                std::string_view path);
+                                                std::string_view path, StopCheck* stop = nullptr);
 
 }  // namespace tolvar

@@ -7,10 +7,12 @@
 
 namespace tolvar {
 
-Result<std::vector<Finding>> check_form_text(std::string_view form_text) {
+Result<std::vector<Finding>> check_form_text(std::string_view form_text, StopCheck* stop) {
   Result<XmlDocument> document = parse_xml(form_text);
   if (!document.ok()) return fail("XForm XML: " + document.error());
-  return check_form_document(document.value());
+  std::vector<Finding> findings = check_form_document(document.value(), stop);
+  if (stop != nullptr && stop->stopped()) return fail(kStoppedMessage);
+  return findings;
 }
 
 Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments) {
@@ -23,7 +25,7 @@ Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments&
 }
 
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
-                                             const GivenClock& clock) {
+                                             const GivenClock& clock, StopCheck* stop) {
   Result<XmlDocument> instance = parse_xml(submission.text());
   if (!instance.ok()) return instance.failure();
   submission.release();
@@ -32,28 +34,30 @@ Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source subm
     if (!belongs.ok()) return belongs.failure();
   }
   Clock worked_out = clock_from_submission(instance.value(), clock.today, clock.now);
-  return judge_submission(form.form, std::move(instance).value(), worked_out.today,
-                          worked_out.now);
+  std::vector<SubmissionFinding> findings = judge_submission(
+      form.form, std::move(instance).value(), worked_out.today, worked_out.now, stop);
+  if (stop != nullptr && stop->stopped()) return fail(kStoppedMessage);
+  return findings;
 }
 
 Result<std::vector<SubmissionFinding>> judge_submission_text(
     std::string_view form_text, Source submission, const GivenClock& clock,
-    const Attachments& attachments) {
+    const Attachments& attachments, StopCheck* stop) {
   Result<LoadedForm> form = load_form_text(form_text, attachments);
   if (!form.ok()) return form.failure();
-  return judge(form.value(), std::move(submission), clock);
+  return judge(form.value(), std::move(submission), clock, stop);
 }
 
 Result<std::string> evaluate_expression_text(std::string_view expression,
                                              std::string_view submission_text,
-                                             const GivenClock& clock) {
+                                             const GivenClock& clock, StopCheck* stop) {
   Result<XmlDocument> instance = parse_xml(submission_text);
   if (!instance.ok()) return instance.failure();
   Result<Expr> parsed = parse_expression(expression);
   if (!parsed.ok()) return parsed.failure();
   const XmlDocument& document = instance.value();
   Clock worked_out = clock_from_submission(document, clock.today, clock.now);
-  BareHost host(std::move(worked_out.today), std::move(worked_out.now));
+  BareHost host(std::move(worked_out.today), std::move(worked_out.now), stop);
   Result<Value> value = evaluate(parsed.value(), EvalContext{document, document.root, 1, 1, host});
   if (!value.ok()) return value.failure();
   return to_string(value.value(), document);
@@ -84,28 +88,30 @@ Result<Session> Session::from_state(Result<SessionState> started, const GivenClo
   return Session(std::move(state));
 }
 
-Status Session::set(std::string_view path, std::string_view value) {
-  Status done = set_answer(state_.instance, path, value, BareHost(state_.today, state_.now));
+Status Session::set(std::string_view path, std::string_view value, StopCheck* stop) {
+  Status done = set_answer(state_.instance, path, value, BareHost(state_.today, state_.now, stop));
   if (done.ok()) release_unused_space(state_.instance);
   return done;
 }
 
-std::string Session::get(std::string_view path) const {
-  return get_answer(state_.instance, path, BareHost(state_.today, state_.now));
+std::string Session::get(std::string_view path, StopCheck* stop) const {
+  return get_answer(state_.instance, path, BareHost(state_.today, state_.now, stop));
 }
 
-Result<std::size_t> Session::add_row(std::string_view path) {
+Result<std::size_t> Session::add_row(std::string_view path, StopCheck* stop) {
   return tolvar::add_row(state_.instance, state_.templates, path,
-                         BareHost(state_.today, state_.now));
+                         BareHost(state_.today, state_.now, stop));
 }
 
-Result<std::size_t> Session::remove_row(std::string_view path, std::uint64_t position) {
+Result<std::size_t> Session::remove_row(std::string_view path, std::uint64_t position,
+                                        StopCheck* stop) {
   // remove_row releases the space it frees itself.
-  return tolvar::remove_row(state_.instance, path, position, BareHost(state_.today, state_.now));
+  return tolvar::remove_row(state_.instance, path, position,
+                            BareHost(state_.today, state_.now, stop));
 }
 
-RecomputeResult Session::recompute() {
-  RecomputeResult result = tolvar::recompute(state_);
+RecomputeResult Session::recompute(StopCheck* stop) {
+  RecomputeResult result = tolvar::recompute(state_, stop);
   release_unused_space(state_.instance);
   return result;
 }
@@ -114,8 +120,9 @@ bool Session::declares(std::string_view path) const {
   return state_.declared.contains(path);
 }
 
-std::optional<std::vector<Choice>> Session::choices(std::string_view path) const {
-  return list_choices(*state_.form, state_.instance, path);
+std::optional<std::vector<Choice>> Session::choices(std::string_view path,
+                                                   StopCheck* stop) const {
+  return list_choices(*state_.form, state_.instance, path, stop);
 }
 
 std::string Session::instance_xml() const { return write_xml(state_.instance); }

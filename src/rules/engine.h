@@ -32,9 +32,14 @@ struct GivenClock {
   std::optional<std::string_view> now;
 };
 
+// Every call that evaluates takes an optional StopCheck: when it asks to
+// stop, the call fails with kStoppedMessage, or (recompute) gives a partial
+// result, and a Session is left as it was.
+
 // Every portability finding of a form, in bind, attribute and walk order.
 // Fails with "XForm XML: {message}".
-Result<std::vector<Finding>> check_form_text(std::string_view form_text);
+Result<std::vector<Finding>> check_form_text(std::string_view form_text,
+                                             StopCheck* stop = nullptr);
 
 // A form loaded once, to judge any number of submissions against and start
 // any number of sessions from. Read only, so threads may share it.
@@ -51,18 +56,18 @@ Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments&
 // the XML reader's message, or check_submission_of's for a submission of
 // another form.
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
-                                             const GivenClock& clock);
+                                             const GivenClock& clock, StopCheck* stop = nullptr);
 // load_form_text, then judge.
 Result<std::vector<SubmissionFinding>> judge_submission_text(
     std::string_view form_text, Source submission, const GivenClock& clock,
-    const Attachments& attachments = {});
+    const Attachments& attachments = {}, StopCheck* stop = nullptr);
 
 // The string value of `expression` at the submission's root, with the clock
 // texts and nothing else: no secondary instances, no choice labels. Fails
 // with the XML reader's, the parser's or the evaluator's message.
 Result<std::string> evaluate_expression_text(std::string_view expression,
                                              std::string_view submission_text,
-                                             const GivenClock& clock);
+                                             const GivenClock& clock, StopCheck* stop = nullptr);
 
 // A form being filled in. Owns its state, releases the instance's unused
 // space after every edit that can leave some behind (so a long session does
@@ -81,30 +86,32 @@ class Session {
                                const GivenClock& clock);
 
   // Fails with set_answer's message.
-  Status set(std::string_view path, std::string_view value);
+  Status set(std::string_view path, std::string_view value, StopCheck* stop = nullptr);
   // The current answer, or "".
-  std::string get(std::string_view path) const;
+  std::string get(std::string_view path, StopCheck* stop = nullptr) const;
   // How many rows the repeat has now; fails with add_row's message.
-  Result<std::size_t> add_row(std::string_view path);
+  Result<std::size_t> add_row(std::string_view path, StopCheck* stop = nullptr);
   // How many rows are left; fails with remove_row's message.
-  Result<std::size_t> remove_row(std::string_view path, std::uint64_t position);
+  Result<std::size_t> remove_row(std::string_view path, std::uint64_t position,
+                                 StopCheck* stop = nullptr);
   // Runs the form's logic and applies what it derives.
-  RecomputeResult recompute();
+  RecomputeResult recompute(StopCheck* stop = nullptr);
   // The same, handing the result to `report`: when `report` gives back an
-  // empty result (a null pointer, false) or anything throws, the instance is
-  // left as it was before the call.
+  // empty result (a null pointer, false) or anything throws, or the work was
+  // stopped, the instance is left as it was before the call.
   template <class Report>
-  auto recompute(Report&& report) {
+  auto recompute(Report&& report, StopCheck* stop = nullptr) {
     Snapshot snapshot(state_.instance);
-    auto reported = report(recompute());
-    if (reported) snapshot.keep();
+    auto reported = report(recompute(stop));
+    if (reported && !(stop != nullptr && stop->stopped())) snapshot.keep();
     return reported;
   }
   // Whether the path names an element the form declares (its primary
   // instance, templates included), whatever the instance holds now.
   bool declares(std::string_view path) const;
   // The options of a filtered question now; nothing when its list is fixed.
-  std::optional<std::vector<Choice>> choices(std::string_view path) const;
+  std::optional<std::vector<Choice>> choices(std::string_view path,
+                                             StopCheck* stop = nullptr) const;
   // The instance as it would be submitted.
   std::string instance_xml() const;
 

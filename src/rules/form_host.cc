@@ -10,8 +10,9 @@ namespace tolvar {
 // Date types are read with the host as it stands so far, which types no
 // node: a nodeset that is not a plain path sees its nodes as Collect sees
 // text.
-FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now)
-    : form_(form), model_(model), today_(today), now_(now) {
+FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now,
+                   StopCheck* stop)
+    : Host(stop), form_(form), model_(model), today_(today), now_(now) {
   date_nodes_ = date_typed_nodes(form, model, *this);
 }
 
@@ -27,7 +28,7 @@ std::optional<std::string> FormHost::choice_label(std::string_view value,
                                                   std::string_view question) const {
   NodeId control = find_control(form_, question);
   if (control == kNoNode) return std::nullopt;
-  return option_label(form_, control, value, model_, today_, now_);
+  return option_label(form_, control, value, model_, today_, now_, stop_check());
 }
 
 }  // namespace tolvar

@@ -17,7 +17,8 @@ namespace tolvar {
 // are while the host lives.
 class FormHost : public Host {
  public:
-  FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now);
+  FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now,
+           StopCheck* stop = nullptr);
   const XmlDocument* lookup_table(std::string_view id) const override;
   std::optional<std::string> choice_label(std::string_view value,
                                           std::string_view question) const override;

@@ -208,6 +208,8 @@ Status set_answer(XmlDocument& instance, std::string_view path, std::string_view
     return fail(quoted_path(path) + " has an empty step (\"//\" or a trailing \"/\")");
   }
   NodeId found = find_node(instance, path, host);
+  // A stopped search found nothing, which would otherwise create the path.
+  if (host.stopped()) return fail(kStoppedMessage);
   if (found != kNoNode) {
     instance.set_text(found, value);
     return Done{};
@@ -246,6 +248,7 @@ Result<std::size_t> add_row(XmlDocument& instance, const Templates& templates,
   const XmlDocument* row_template = find_template(templates, path);
   if (row_template == nullptr) return fail(quoted_path(path) + " is not a repeat in this form");
   NodeId parent = row_parent(instance, path, host);
+  if (host.stopped()) return fail(kStoppedMessage);
   if (parent == kNoNode) return fail(quoted_path(path) + " has nowhere to hang");
   std::vector<NodeId> rows = rows_under(instance, parent, last_step(path));
   NodeId row = instance.copy_from(*row_template, row_template->root);
@@ -255,12 +258,20 @@ Result<std::size_t> add_row(XmlDocument& instance, const Templates& templates,
     instance.insert_child_after(parent, rows.back(), row);
   }
   instance.renumber();
-  return repeat_rows(instance, path, host).size();
+  const std::size_t count = repeat_rows(instance, path, host).size();
+  // A stop while counting takes the new row out again.
+  if (host.stopped()) {
+    instance.detach(row);
+    instance.renumber();
+    return fail(kStoppedMessage);
+  }
+  return count;
 }
 
 Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,
                                std::uint64_t position, const Host& host) {
   std::vector<NodeId> rows = repeat_rows(instance, path, host);
+  if (host.stopped()) return fail(kStoppedMessage);
   if (position == 0 || position > rows.size()) {
     return fail(quoted_path(path) + " has " + decimal(rows.size()) +
                 " row(s); there is no row " + decimal(position));

@@ -20,6 +20,9 @@ using Templates = std::map<std::string, XmlDocument>;
 // Takes every element carrying a "template" attribute out of the instance.
 Templates extract_templates(XmlDocument& instance);
 
+// The edits below fail with kStoppedMessage, and leave the instance as it
+// was, when the host's stop check asks them to stop.
+
 // First node (document order) the path selects from the root, or kNoNode.
 NodeId find_node(const XmlDocument& instance, std::string_view path, const Host& host);
 // String value of find_node, or "".

@@ -238,11 +238,11 @@ void judge_answers(const JudgeRun& run, const Relevance& relevance) {
 // Paths as the form author knows them, and messages that name a
 // translation replaced by its text.
 void finish_findings(const Form& form, const XmlDocument& model,
-                     std::vector<SubmissionFinding>& findings) {
+                     std::vector<SubmissionFinding>& findings, StopCheck* stop) {
   for (SubmissionFinding& finding : findings) {
     strip_model_path(finding.path);
     if (finding.message && is_itext_reference(*finding.message)) {
-      finding.message = resolve_label(form, *finding.message, model, model.root);
+      finding.message = resolve_label(form, *finding.message, model, model.root, stop);
     }
   }
 }
@@ -265,10 +265,11 @@ std::string quote_value(std::string_view text) {
   return quoted;
 }
 
-Judgement judge_model(const Form& form, XmlDocument model, ClockText today, ClockText now) {
+Judgement judge_model(const Form& form, XmlDocument model, ClockText today, ClockText now,
+                      StopCheck* stop) {
   Judgement judgement{std::move(model), {}, {}, 0};
   const XmlDocument& judged = judgement.model;
-  FormHost host(form, judged, today, now);
+  FormHost host(form, judged, today, now, stop);
   BindTargets targets = bind_targets(form, judged, host);
   NodePaths paths(judged);
   std::vector<SubmissionFinding>& findings = judgement.findings;
@@ -277,7 +278,7 @@ Judgement judge_model(const Form& form, XmlDocument model, ClockText today, Cloc
   judgement.relevance_findings = findings.size();
   judge_calculations(run, judgement.relevance);
   judge_answers(run, judgement.relevance);
-  finish_findings(form, judged, findings);
+  finish_findings(form, judged, findings, stop);
   return judgement;
 }
 
@@ -291,23 +292,23 @@ const char* kind_text(FindingKind kind) {
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
-                                                ClockText today, ClockText now) {
-  return judge_model(form, model_document(form, submission), today, now).findings;
+                                                ClockText today, ClockText now, StopCheck* stop) {
+  return judge_model(form, model_document(form, submission), today, now, stop).findings;
 }
 
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
-                                                ClockText today, ClockText now) {
-  return judge_model(form, model_document(form, std::move(submission)), today, now).findings;
+                                                ClockText today, ClockText now, StopCheck* stop) {
+  return judge_model(form, model_document(form, std::move(submission)), today, now, stop).findings;
 }
 
 Judgement judge_in_full(const Form& form, const XmlDocument& submission, ClockText today,
-                        ClockText now) {
-  return judge_model(form, model_document(form, submission), today, now);
+                        ClockText now, StopCheck* stop) {
+  return judge_model(form, model_document(form, submission), today, now, stop);
 }
 
 Judgement judge_model_document(const Form& form, XmlDocument model, ClockText today,
-                               ClockText now) {
-  return judge_model(form, std::move(model), today, now);
+                               ClockText now, StopCheck* stop) {
+  return judge_model(form, std::move(model), today, now, stop);
 }
 
 std::string finding_message(const SubmissionFinding& finding) {

@@ -39,10 +39,12 @@ struct Relevance {
 // Relevance, then calculations, then requirements and constraints, each in
 // bind order; paths as the form author writes them.
 std::vector<SubmissionFinding> judge_submission(const Form& form, const XmlDocument& submission,
-                                                ClockText today, ClockText now);
+                                                ClockText today, ClockText now,
+                                                StopCheck* stop = nullptr);
 // The same, judging the submission in place of a copy of it.
 std::vector<SubmissionFinding> judge_submission(const Form& form, XmlDocument&& submission,
-                                                ClockText today, ClockText now);
+                                                ClockText today, ClockText now,
+                                                StopCheck* stop = nullptr);
 
 // What judge_submission finds, with the evaluation document and the
 // relevance it judged by: the outcome of one judge run, for recompute to
@@ -54,10 +56,10 @@ struct Judgement {
   std::size_t relevance_findings = 0;  // how many of the findings those are
 };
 Judgement judge_in_full(const Form& form, const XmlDocument& submission, ClockText today,
-                        ClockText now);
+                        ClockText now, StopCheck* stop = nullptr);
 // The same over an evaluation document model_document has already built.
 Judgement judge_model_document(const Form& form, XmlDocument model, ClockText today,
-                               ClockText now);
+                               ClockText now, StopCheck* stop = nullptr);
 
 // The "says" text of a finding.
 std::string finding_message(const SubmissionFinding& finding);

@@ -102,8 +102,8 @@ bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view pa
 // Plain nodesets depend on structure alone, which calculations leave as it
 // is, so they are resolved once up front.
 CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
-                               RecomputeResult& result) {
-  FormHost host(*session.form, model, session.today, session.now);
+                               RecomputeResult& result, StopCheck* stop) {
+  FormHost host(*session.form, model, session.today, session.now, stop);
   std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(*session.form, model);
   NodePaths paths(model);
   CalculatedByPath values;
@@ -139,8 +139,8 @@ CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
 // Returns whether the model still mirrors the instance: every value went to
 // the very node it was calculated on, a leaf, so both now hold the same text.
 bool apply_changes(SessionState& session, const XmlDocument& model, CalculatedByPath& values,
-                   RecomputeResult& result) {
-  BareHost host(session.today, session.now);
+                   RecomputeResult& result, StopCheck* stop) {
+  BareHost host(session.today, session.now, stop);
   const std::vector<NodeId> original = instance_nodes(model, session.instance);
   bool created = false;
   bool mirrored = true;
@@ -217,8 +217,8 @@ void report_judgement(Judgement& judgement, const HiddenPaths& hidden, Recompute
   }
 }
 
-void count_rows(const SessionState& session, RecomputeResult& result) {
-  BareHost host(session.today, session.now);
+void count_rows(const SessionState& session, RecomputeResult& result, StopCheck* stop) {
+  BareHost host(session.today, session.now, stop);
   for (const auto& [path, row_template] : session.templates) {
     result.repeats.emplace_hint(result.repeats.end(), path,
                                 repeat_rows(session.instance, path, host).size());
@@ -227,20 +227,21 @@ void count_rows(const SessionState& session, RecomputeResult& result) {
 
 }  // namespace
 
-RecomputeResult recompute(SessionState& session) {
+RecomputeResult recompute(SessionState& session, StopCheck* stop) {
   RecomputeResult result;
   XmlDocument model = model_document(*session.form, session.instance);
-  CalculatedByPath values = calculate_all(session, model, result);
+  CalculatedByPath values = calculate_all(session, model, result, stop);
   // The calculated model is judged as it stands when a fresh copy of the
   // updated instance would be the same document; copying a large instance
   // again costs as much as judging it.
-  const bool mirrored = apply_changes(session, model, values, result);
+  const bool mirrored = apply_changes(session, model, values, result, stop);
   Judgement judgement =
-      mirrored ? judge_model_document(*session.form, std::move(model), session.today, session.now)
-               : judge_in_full(*session.form, session.instance, session.today, session.now);
+      mirrored ? judge_model_document(*session.form, std::move(model), session.today, session.now,
+                                      stop)
+               : judge_in_full(*session.form, session.instance, session.today, session.now, stop);
   const HiddenPaths hidden = report_relevance(judgement, result);
   report_judgement(judgement, hidden, result);
-  count_rows(session, result);
+  count_rows(session, result, stop);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "eval/stop_check.h"
 #include "rules/declared_elements.h"
 #include "rules/form.h"
 #include "tree/document.h"
@@ -46,7 +47,8 @@ struct RecomputeResult {
   std::map<std::string, std::size_t> repeats;
 };
 
-// Applies the calculations in order, then judges the instance. Never fails.
-RecomputeResult recompute(SessionState& session);
+// Applies the calculations in order, then judges the instance. Never fails;
+// after a stop (stop->stopped()) the result and the instance are partial.
+RecomputeResult recompute(SessionState& session, StopCheck* stop = nullptr);
 
 }  // namespace tolvar

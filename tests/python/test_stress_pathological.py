@@ -68,3 +68,20 @@ def test_descendant_chains_count_each_node_once(steps):
     expression = "count(" + "//*" * steps + ")"
     assert tolvar.eval_expression(expression, deep) == str(depth - steps + 1)
     assert tolvar.eval_expression(expression, wide) == str([3 * rows, 2 * rows, 0, 0][min(steps, 4) - 1])
+
+
+DEPTH = 20_000
+DEEP_GROUPS = "/data" + "/g" * DEPTH
+
+
+@pytest.mark.parametrize("read, missing", [
+    (DEEP_GROUPS + "/q", []),
+    ("/data/g/q", ["/data/g/q"]),
+    (DEEP_GROUPS + "/g", [DEEP_GROUPS + "/g"]),
+])
+def test_a_form_nested_twenty_thousand_deep_is_checked(read, missing):
+    instance = "<data>" + "<g>" * DEPTH + "<q/>" + "</g>" * DEPTH + "</data>"
+    form = HEAD + instance + f"</instance><bind nodeset='/data' relevant='{read} = 1'/>" + TAIL
+    findings = tolvar.check_form(form)
+    assert [f["construct"] for f in findings] == [
+        f"{path}, which this form's instance has no node for" for path in missing]

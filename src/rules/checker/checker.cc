@@ -92,13 +92,14 @@ void check_bind(const XmlDocument& document, NodeId bind, const FormOutline& out
 
 const char* breaks_text(Breaks breaks) { return kBreaksWording[static_cast<int>(breaks)].display; }
 
-std::vector<Finding> check_form_document(const XmlDocument& document) {
+std::vector<Finding> check_form_document(const XmlDocument& document, StopCheck* stop) {
   std::vector<Finding> findings;
   if (!document.has_root()) return findings;
   std::vector<NodeId> elements = document.descendants(document.root);
   elements.insert(elements.begin(), document.root);
   FormOutline outline = outline_form(document, elements);
   for (NodeId id : elements) {
+    if (stop != nullptr && stop->should_stop()) break;
     if (document[id].name() == "bind") check_bind(document, id, outline, findings);
   }
   return findings;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/stop_check.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -34,8 +35,10 @@ struct Finding {
 
 // Every finding of a parsed form, in bind, attribute and walk order.
 // Never fails: unparsable rules and binds without a target are skipped; a
-// rule nested too deep to read is reported as unchecked.
-std::vector<Finding> check_form_document(const XmlDocument& document);
+// rule nested too deep to read is reported as unchecked. Each element counts
+// as one step of `stop`; after a stop the findings are those of the elements
+// checked so far.
+std::vector<Finding> check_form_document(const XmlDocument& document, StopCheck* stop = nullptr);
 
 // "{path} ({rule}): {construct} — {effect}, {phrase}.{ Write … instead.}"
 std::string finding_says(const Finding& finding);

@@ -12,17 +12,13 @@ namespace {
 // Name paths of `top` and every element below it, without recursion: in
 // pre-order a node's parent is always on the stack of open ancestors.
 void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outline) {
-  std::vector<std::pair<NodeId, std::string>> open;
-  open.emplace_back(top, "/");
-  open.back().second += document[top].name();
-  outline.instance_paths.insert(open.back().second);
+  NamePaths& paths = outline.instance_paths;
+  // Each open ancestor with its entry in `paths`.
+  std::vector<std::pair<NodeId, std::size_t>> open;
+  open.emplace_back(top, paths.add(NamePaths::kTop, document[top].name()));
   for (NodeId id : document.descendants(top)) {
     while (open.back().first != document[id].parent()) open.pop_back();
-    std::string path = open.back().second;
-    path += '/';
-    path += document[id].name();
-    outline.instance_paths.insert(path);
-    open.emplace_back(id, std::move(path));
+    open.emplace_back(id, paths.add(open.back().second, document[id].name()));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rules/checker/name_paths.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -20,7 +21,7 @@ struct FormOutline {
   // Name of the primary instance's data element, when it has one.
   std::optional<std::string> instance_root;
   // Name paths ("/data/group/q") of every element of the primary instance.
-  std::set<std::string, std::less<>> instance_paths;
+  NamePaths instance_paths;
   // Whether a <model> carries odk:xforms-version, which changes how Enketo
   // reads absolute paths inside repeats.
   bool declares_xforms_version = false;

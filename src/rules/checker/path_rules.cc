@@ -90,16 +90,9 @@ std::string_view leaf_name(std::string_view path) {
 // instance root when the path starts from another one.
 std::optional<std::string> instance_path_suggestion(std::string_view path,
                                                     const FormOutline& outline) {
-  std::string ending = "/" + std::string(leaf_name(path));
-  const std::string* only_match = nullptr;
-  int matches = 0;
-  for (const std::string& candidate : outline.instance_paths) {
-    if (candidate.ends_with(ending)) {
-      only_match = &candidate;
-      ++matches;
-    }
+  if (std::optional<std::string> only = outline.instance_paths.only_path_named(leaf_name(path))) {
+    return only;
   }
-  if (matches == 1) return *only_match;
   std::string_view first = first_name(path);
   if (outline.instance_root && *outline.instance_root != first) {
     return "a path under /" + *outline.instance_root +
