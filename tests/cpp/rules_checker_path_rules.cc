@@ -16,7 +16,7 @@ std::vector<RuleHit> walk(const char* expression, const std::vector<std::string>
   EXPECT_TRUE(expr.ok()) << expression << ": " << expr.error();
   std::vector<RuleHit> hits;
   FormOutline outline;
-  outline.repeat_paths = repeats;
+  for (const std::string& repeat : repeats) outline.add_repeat(repeat);
   if (expr.ok()) walk_expression(expr.value(), {outline, "", "relevant", false, {}}, hits);
   return hits;
 }

@@ -24,17 +24,30 @@ void add_name_paths(const XmlDocument& document, NodeId top, FormOutline& outlin
 
 }  // namespace
 
-bool is_under_repeat(std::string_view path, std::string_view repeat) {
+void FormOutline::add_repeat(std::string_view nodeset) {
+  std::string_view repeat = trim_white(nodeset);
   while (!repeat.empty() && repeat.back() == '/') repeat.remove_suffix(1);
+  repeat_paths.emplace(repeat);
+}
+
+bool is_under_repeat(std::string_view path, std::string_view repeat) {
   return path == repeat ||
          (path.starts_with(repeat) && path.size() > repeat.size() && path[repeat.size()] == '/');
 }
 
-bool in_any_repeat(std::string_view path, const FormOutline& outline) {
-  for (std::string_view repeat : outline.repeat_paths) {
-    if (is_under_repeat(path, repeat)) return true;
+std::vector<std::string_view> repeats_holding(std::string_view path, const FormOutline& outline) {
+  std::vector<std::string_view> holding;
+  // Each prefix of `path` that ends a step, then `path` itself.
+  for (std::size_t end = path.find('/', 1); ; end = path.find('/', end + 1)) {
+    auto found = outline.repeat_paths.find(path.substr(0, end));
+    if (found != outline.repeat_paths.end()) holding.push_back(*found);
+    if (end == std::string_view::npos) break;
   }
-  return false;
+  return holding;
+}
+
+bool in_any_repeat(std::string_view path, const FormOutline& outline) {
+  return !repeats_holding(path, outline).empty();
 }
 
 FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>& elements) {
@@ -44,7 +57,7 @@ FormOutline outline_form(const XmlDocument& document, const std::vector<NodeId>&
     const XmlNode& node = document[id];
     if (node.name() == "repeat") {
       if (const std::optional<std::string_view> nodeset = document.attribute(id, "nodeset")) {
-        outline.repeat_paths.emplace_back(trim_white(*nodeset));
+        outline.add_repeat(*nodeset);
       }
     } else if (node.name() == "model") {
       if (document.attribute(id, "xforms-version")) outline.declares_xforms_version = true;

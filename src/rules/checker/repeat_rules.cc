@@ -61,17 +61,12 @@ struct RepeatedPath {
 std::optional<RepeatedPath> repeated_path(const Expr& operand, const RuleSite& site) {
   std::string path = plain_absolute_path(operand);
   if (path.empty()) return std::nullopt;
-  bool repeats = false;
+  const std::vector<std::string_view> holding = repeats_holding(path, site.outline);
+  if (holding.empty()) return std::nullopt;
   std::vector<std::string_view> open;
-  for (std::string_view repeat : site.outline.repeat_paths) {
-    if (!is_under_repeat(path, repeat)) continue;
-    repeats = true;
+  for (std::string_view repeat : holding) {
     if (!is_under_repeat(site.target, repeat)) open.push_back(repeat);
   }
-  if (!repeats) return std::nullopt;
-  // Nested repeats' paths extend their parents', so length orders them.
-  std::stable_sort(open.begin(), open.end(),
-                   [](std::string_view a, std::string_view b) { return a.size() < b.size(); });
   return RepeatedPath{std::move(path), std::move(open)};
 }
 
