@@ -61,4 +61,16 @@ Clock clock_from_submission(const XmlDocument& submission, std::optional<std::st
   return clock;
 }
 
+ClockText SubmissionClockHost::today() const {
+  if (given_today_) return given_today_;
+  if (!today_) today_ = work_out_today(submission_);
+  return *today_;
+}
+
+ClockText SubmissionClockHost::now() const {
+  if (given_now_) return given_now_;
+  if (!now_) now_ = work_out_now(submission_);
+  return *now_;
+}
+
 }  // namespace tolvar

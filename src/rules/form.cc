@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "base/unicode.h"
+#include "parser/expr_walk.h"
 #include "rules/form_reading.h"
+#include "rules/model_document.h"
 #include "rules/references.h"
 
 namespace tolvar {
@@ -109,6 +111,42 @@ std::string cycle_message(const std::vector<Bind>& binds, const std::vector<std:
   return "these calculations depend on each other, so none of them has a defined value: " + chain;
 }
 
+// Judges run over a document rooted at the model element.
+void index_plain_nodesets(Form& form) {
+  form.plain_nodesets = NodesetTrie(kModelRoot);
+  form.dated_nodesets = NodesetTrie(kModelRoot);
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    const Bind& bind = form.binds[i];
+    if (!bind.target) continue;
+    form.plain_nodesets.add(i, *bind.target);
+    if (bind.date_typed) form.dated_nodesets.add(i, *bind.target);
+  }
+}
+
+// Finds the regex() calls whose pattern is a literal.
+struct PatternCollector {
+  CompiledPatterns& patterns;
+
+  bool expr(const Expr& expr, Place, bool) {
+    if (expr.kind == ExprKind::FunctionCall && expr.text == "regex" && expr.args.size() == 2 &&
+        expr.args[1].kind == ExprKind::Literal) {
+      patterns.add(expr.args[1].text);
+    }
+    return true;
+  }
+  void step(const Step&, bool) {}
+};
+
+void build_literal_patterns(Form& form) {
+  PatternCollector collector{form.patterns};
+  for (const Bind& bind : form.binds) {
+    for (const std::optional<BindRule>* rule :
+         {&bind.relevant, &bind.calculate, &bind.constraint, &bind.required, &bind.readonly}) {
+      if (*rule && (*rule)->expr.ok()) walk_expr((*rule)->expr.value(), true, collector);
+    }
+  }
+}
+
 }  // namespace
 
 bool is_unloaded_external(const XmlDocument& instance) {
@@ -152,6 +190,8 @@ Result<Form> load_form_document(XmlDocument document) {
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
     form.by_nodeset.insert_or_assign(form.binds[i].nodeset, i);
   }
+  index_plain_nodesets(form);
+  build_literal_patterns(form);
   Result<std::vector<std::size_t>> order =
       order_calculations(form.binds, calculation_dependencies(form));
   if (!order.ok()) return order.failure();

@@ -25,6 +25,7 @@ class FormHost : public Host {
   ClockText today() const override { return today_; }
   ClockText now() const override { return now_; }
   bool typed_as_date(const XmlDocument& document, NodeId node) const override;
+  const CompiledPatterns* compiled_patterns() const override { return &form_.patterns; }
 
  private:
   const Form& form_;

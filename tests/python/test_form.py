@@ -62,6 +62,36 @@ def test_a_form_judges_again_and_again_as_the_function_does(submission, clock):
     assert [form.findings(submission, **clock) for _ in range(3)] == [expected] * 3
 
 
+PATTERNS = """<h:html xmlns:h="h"><h:head><model>
+<instance><data id="p"><a/><b/><c/><d/></data></instance>
+<bind nodeset="/data/a" constraint="regex(., '\\d{3}')"/>
+<bind nodeset="/data/b" constraint="regex(., '(')"/>
+<bind nodeset="/data/c" constraint="regex(., concat('[a-z]', '+'))"/>
+<bind nodeset="/data/d" constraint="regex(., '\\d{3}') and regex(., '\\w+')"/>
+</model></h:head></h:html>"""
+
+
+@pytest.mark.parametrize(
+    "answers, failing",
+    [
+        # Unicode digits count, as regex() reads \d and \w.
+        (("123", "x", "abc", "١٢٣"), ["/data/b"]),
+        (("12", "x", "ABC", "12"), ["/data/a", "/data/b", "/data/c", "/data/d"]),
+        (("1234", "", "", "x12"), ["/data/a", "/data/d"]),
+    ],
+)
+def test_regex_patterns_judge_alike_in_a_loaded_form_and_in_one_call(answers, failing):
+    submission = "<data>" + "".join(f"<{name}>{answer}</{name}>" for name, answer in
+                                    zip("abcd", answers)) + "</data>"
+    form = tolvar.Form(PATTERNS)
+    found = [form.findings(submission) for _ in range(2)]
+    assert found == [tolvar.submission_findings(PATTERNS, submission)] * 2
+    assert sorted(finding["path"] for finding in found[0]) == failing
+    # A pattern that does not build is reported as not evaluated, every time.
+    assert {finding["kind"] for finding in found[0] if finding["path"] == "/data/b"} <= {
+        "not-evaluated"}
+
+
 @pytest.mark.parametrize(
     "make, error",
     [
