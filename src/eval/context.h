@@ -38,6 +38,11 @@ class Host {
   virtual bool typed_as_date(const XmlDocument&, NodeId) const { return true; }
   // The regex() patterns built ahead of time, if any.
   virtual const CompiledPatterns* compiled_patterns() const { return nullptr; }
+  // The nodes the absolute path `path` selects in `document`, when the host
+  // has them found already; nullptr sends the evaluator to find them.
+  virtual const std::vector<NodeId>* found_path(const XmlDocument&, const Expr&) const {
+    return nullptr;
+  }
 
   // Counts one step of the evaluation: true when the caller asked to stop,
   // and the evaluation then fails with kStoppedMessage.

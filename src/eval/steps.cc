@@ -75,9 +75,11 @@ class ExpandedSubtree {
 
 // The commonest step of all, a plain child step, needs no list of
 // candidates in between.
-void plain_child_step(Nodes& nodes, std::string_view name, const XmlDocument& document) {
+Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& context) {
+  const XmlDocument& document = context.document;
   Nodes out;
   for (NodeId node : nodes) {
+    if (context.host.should_stop()) return fail(kStoppedMessage);
     for (NodeId child : document.children(node)) {
       if (same_name(document[child].name(), name)) out.push_back(child);
     }
@@ -85,16 +87,14 @@ void plain_child_step(Nodes& nodes, std::string_view name, const XmlDocument& do
   // The children of one node come in document order, each once.
   if (nodes.size() > 1) normalise(out, document);
   nodes = std::move(out);
+  return Done{};
 }
 
 // One step from every node of the list; predicates see each node's own
 // candidates, so positions count per context node.
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
-  if (axis == Axis::Child && is_plain_child(step)) {
-    plain_child_step(nodes, step.test.name, document);
-    return Done{};
-  }
+  if (axis == Axis::Child && is_plain_child(step)) return plain_child_step(nodes, step.test.name, context);
   Nodes out;
   Nodes candidates;
   ExpandedSubtree expanded(document, axis, step);

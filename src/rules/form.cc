@@ -7,6 +7,7 @@
 
 #include "base/unicode.h"
 #include "parser/expr_walk.h"
+#include "parser/plain_path.h"
 #include "rules/form_reading.h"
 #include "rules/model_document.h"
 #include "rules/references.h"
@@ -123,26 +124,30 @@ void index_plain_nodesets(Form& form) {
   }
 }
 
-// Finds the regex() calls whose pattern is a literal.
-struct PatternCollector {
-  CompiledPatterns& patterns;
+// What the rules' expressions let a form prepare at loading: the regex()
+// patterns written as literals, and the absolute plain paths, which every
+// judge then finds in one walk down the document.
+struct RulePreparer {
+  Form& form;
 
   bool expr(const Expr& expr, Place, bool) {
     if (expr.kind == ExprKind::FunctionCall && expr.text == "regex" && expr.args.size() == 2 &&
         expr.args[1].kind == ExprKind::Literal) {
-      patterns.add(expr.args[1].text);
+      form.patterns.add(expr.args[1].text);
     }
+    if (expr.kind == ExprKind::Path && plain_child_names(expr)) form.rule_paths.add(expr);
     return true;
   }
   void step(const Step&, bool) {}
 };
 
-void build_literal_patterns(Form& form) {
-  PatternCollector collector{form.patterns};
+void prepare_rules(Form& form) {
+  form.rule_paths = RulePaths(kModelRoot);
+  RulePreparer preparer{form};
   for (const Bind& bind : form.binds) {
     for (const std::optional<BindRule>* rule :
          {&bind.relevant, &bind.calculate, &bind.constraint, &bind.required, &bind.readonly}) {
-      if (*rule && (*rule)->expr.ok()) walk_expr((*rule)->expr.value(), true, collector);
+      if (*rule && (*rule)->expr.ok()) walk_expr((*rule)->expr.value(), true, preparer);
     }
   }
 }
@@ -191,7 +196,7 @@ Result<Form> load_form_document(XmlDocument document) {
     form.by_nodeset.insert_or_assign(form.binds[i].nodeset, i);
   }
   index_plain_nodesets(form);
-  build_literal_patterns(form);
+  prepare_rules(form);
   Result<std::vector<std::size_t>> order =
       order_calculations(form.binds, calculation_dependencies(form));
   if (!order.ok()) return order.failure();

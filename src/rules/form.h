@@ -14,6 +14,7 @@
 #include "functions/regex.h"
 #include "parser/expr.h"
 #include "rules/nodeset_trie.h"
+#include "rules/rule_paths.h"
 #include "tree/document.h"
 #include "base/result.h"
 
@@ -57,6 +58,8 @@ struct Form {
   NodesetTrie dated_nodesets;
   // The patterns the rules' regex() calls write as literals.
   CompiledPatterns patterns;
+  // The rules' absolute plain paths.
+  RulePaths rule_paths;
 };
 
 // An external instance, one with a "src" and nothing inside, is a

@@ -92,6 +92,30 @@ def test_regex_patterns_judge_alike_in_a_loaded_form_and_in_one_call(answers, fa
         "not-evaluated"}
 
 
+PATHS = """<h:html xmlns:h="h"><h:head><model>
+<instance><data id="p"><a/><b/><r><x/></r></data></instance>
+<bind nodeset="/data/a" constraint="/data/r/x = 'b' and string(/data/r/x) = 'a' and count(/data/r/x) = 2"/>
+<bind nodeset="/data/b" constraint="/data/a = 5 and /model/data/a = 5"/>
+</model></h:head></h:html>"""
+
+
+@pytest.mark.parametrize(
+    "a, failing",
+    [
+        # Every row's node, the first in document order first; a first step
+        # naming the evaluation root stands for the root itself.
+        ("5", []),
+        ("6", ["/data/b"]),
+    ],
+)
+def test_absolute_paths_reach_every_node_they_name_in_order(a, failing):
+    submission = f"<data><a>{a}</a><b>1</b><r><x>a</x></r><r><x>b</x></r></data>"
+    form = tolvar.Form(PATHS)
+    found = [form.findings(submission) for _ in range(2)]
+    assert found[0] == found[1] == tolvar.submission_findings(PATHS, submission)
+    assert [finding["path"] for finding in found[0]] == failing
+
+
 @pytest.mark.parametrize(
     "make, error",
     [
