@@ -2,7 +2,7 @@
 from __future__ import annotations
 
 import os
-from collections.abc import Iterator, Sequence
+from collections.abc import Iterable, Iterator, Sequence
 from pathlib import Path
 
 from tolvar_cli.errors import InputError
@@ -19,43 +19,99 @@ def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
     InputError naming `what`.
     """
     items: list[Path | InputError] = []
-    seen = {_identity(path) for path in skip}
+    seen = {_identity(str(path)) for path in skip}
     for argument in arguments:
-        path = Path(argument)
-        if not path.is_dir():
-            items.extend(_unseen([path], seen))
-        elif found := _unseen(_search(path, suffixes, seen), seen):
+        name = str(Path(argument))
+        if not os.path.isdir(name):
+            items.extend(_unseen([(name, _identity(name))], seen))
+        elif found := _unseen(_search(name, suffixes, seen), seen):
             items.extend(found)
         else:
-            items.append(InputError(path, f"a directory with no {what} in it"))
+            items.append(InputError(Path(argument), f"a directory with no {what} in it"))
     return items
 
 
-def _unseen(files: Iterator[Path] | list[Path], seen: set[Path]) -> list[Path]:
+def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> list[Path]:
+    """The files, given with their identities, that were not met before."""
     fresh = []
-    for file in files:
-        key = _identity(file)
+    for file, key in files:
         if key not in seen:
             seen.add(key)
-            fresh.append(file)
+            fresh.append(Path(file))
     return fresh
 
 
-def _identity(file: Path) -> Path:
+def _identity(file: str) -> str:
+    """Where the file really is, so that two names of one file count once."""
     try:
-        return file.resolve()
+        return str(Path(file).resolve())
     except (OSError, RuntimeError):
         # Symbolic links that lead round in a loop (RuntimeError before
         # Python 3.13) resolve to nothing; reading the file reports them.
-        return file.absolute()
+        return str(Path(file).absolute())
 
 
-def _search(directory: Path, suffixes: tuple[str, ...], skip: set[Path]) -> Iterator[Path]:
-    # Hidden entries are version-control folders and the "._name" shadows
-    # that copying from a Mac leaves in an export, never submissions.
-    for root, folders, names in os.walk(directory):
-        folders[:] = sorted(name for name in folders
-                            if not name.startswith(".") and _identity(Path(root, name)) not in skip)
-        for name in sorted(names):
-            if name.lower().endswith(suffixes) and not name.startswith("."):
-                yield Path(root, name)
+def _search(directory: str, suffixes: tuple[str, ...],
+            skip: set[str]) -> Iterator[tuple[str, str]]:
+    """Each file found below `directory` with its identity: a directory's own
+    files in sorted order, then its subdirectories' in sorted order, leaving
+    out the subdirectories in `skip`.
+
+    Symbolic links to directories are not followed, so below the resolved
+    top every entry that is no link is where its name says: only links are
+    resolved one by one, which a large export would otherwise pay per file.
+    """
+    # A stack of (name, where it really is) pairs; subdirectories go on in
+    # reverse so that they come off in sorted order.
+    pending = [(directory, _identity(directory))]
+    while pending:
+        folder, real_folder = pending.pop()
+        files, folders = _entries(folder, suffixes)
+        for entry in files:
+            name = _child(folder, entry.name)
+            yield name, (_identity(name) if entry.is_symlink()
+                         else os.path.join(real_folder, entry.name))
+        below = [(_child(folder, entry.name), os.path.join(real_folder, entry.name))
+                 for entry in folders]
+        pending.extend((name, real) for name, real in reversed(below) if real not in skip)
+
+
+def _child(folder: str, name: str) -> str:
+    """The name of an entry of `folder` as its Path writes it."""
+    return name if folder == "." else os.path.join(folder, name)
+
+
+def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[str]],
+                                                               list[os.DirEntry[str]]]:
+    """The folder's matching files and the subdirectories to search, each sorted by name.
+
+    Hidden entries are version-control folders and the "._name" shadows
+    that copying from a Mac leaves in an export, never submissions. A folder
+    that cannot be read holds nothing.
+    """
+    files: list[os.DirEntry[str]] = []
+    folders: list[os.DirEntry[str]] = []
+    try:
+        with os.scandir(folder) as entries:
+            for entry in entries:
+                if entry.name.startswith("."):
+                    continue
+                if _is_dir(entry):
+                    if not entry.is_symlink():
+                        folders.append(entry)
+                elif entry.name.lower().endswith(suffixes):
+                    files.append(entry)
+    except OSError:
+        return [], []
+    files.sort(key=lambda entry: entry.name)
+    folders.sort(key=lambda entry: entry.name)
+    return files, folders
+
+
+def _is_dir(entry: os.DirEntry[str]) -> bool:
+    # A link to a directory is a directory here, as it is to os.walk: it is
+    # neither searched nor taken as a file.
+    try:
+        return entry.is_dir()
+    except OSError:
+        return False

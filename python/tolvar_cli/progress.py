@@ -1,9 +1,10 @@
 """A progress bar for long batches, on standard error and only on a terminal."""
 from __future__ import annotations
 
-from typing import TextIO
+from typing import TYPE_CHECKING, Any, TextIO
 
-from tqdm import tqdm
+if TYPE_CHECKING:
+    from tqdm import tqdm
 
 # Short batches finish before a bar would help; redrawing more often than
 # this only costs time.
@@ -26,13 +27,14 @@ class Progress:
         enabled = total >= MIN_ITEMS and stream.isatty()
         self._above = above
         self._shares_terminal = enabled and above.isatty()
-        self._bar = tqdm(total=total, unit=f" {noun}", file=stream, disable=not enabled, leave=False,
-                         dynamic_ncols=True, mininterval=_REDRAW_SECONDS, ascii="-#",
-                         bar_format=_LAYOUT)
+        # tqdm takes longer to import than a small batch takes to judge, so
+        # it is imported only when there is a bar to draw.
+        self._bar = _bar(total, noun, stream) if enabled else None
 
     def advance(self) -> None:
-        if not self._bar.disable:
-            self._above.flush()
+        if self._bar is None:
+            return
+        self._above.flush()
         self._bar.update(1)
         if self._bar.n == self._bar.total:
             self._bar.refresh()  # the last count, whenever the previous redraw was
@@ -44,8 +46,17 @@ class Progress:
 
     def clear(self) -> None:
         """Takes the bar off the terminal until the next item is counted."""
-        self._bar.clear()
+        if self._bar is not None:
+            self._bar.clear()
 
     def close(self) -> None:
         """Takes the bar off the terminal for good."""
-        self._bar.close()
+        if self._bar is not None:
+            self._bar.close()
+
+
+def _bar(total: int, noun: str, stream: TextIO) -> tqdm[Any]:
+    from tqdm import tqdm
+
+    return tqdm(total=total, unit=f" {noun}", file=stream, leave=False, dynamic_ncols=True,
+                mininterval=_REDRAW_SECONDS, ascii="-#", bar_format=_LAYOUT)

@@ -4,6 +4,7 @@ from __future__ import annotations
 import dataclasses
 import errno
 import os
+import re
 import stat
 from pathlib import Path
 
@@ -16,10 +17,14 @@ from tolvar_cli.survey_rows import SurveyRows
 # to it must be checked by the same rule.
 _WHITE_SPACE = ("\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007"
                 "\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
+# The first character that is not white space, found without copying the rest.
+_FIRST_NOT_WHITE = re.compile(f"[^{_WHITE_SPACE}]")
 
 # The engine's limit: names and texts keep 32-bit lengths.
 _MAX_BYTES = 2**32 - 1
 _TOO_LARGE = "larger than 4 GiB, which tolvar refuses"
+# What a file that grows while being read is read on in.
+_READ_CHUNK = 1 << 20
 
 _READ_FAILURES = {
     errno.ENOENT: "no such file or directory",
@@ -71,14 +76,34 @@ def _read_regular_file(path: Path) -> bytes:
     # comes, a device such as /dev/zero never ends. The type is checked before
     # opening and again on what was opened; O_NONBLOCK keeps the open from
     # waiting should the path have become a FIFO in between.
-    _check_regular(path, path.stat())
+    _check_regular(path, os.stat(path))
     descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
-    with os.fdopen(descriptor, "rb") as file:
-        _check_regular(path, os.fstat(descriptor))
-        data = file.read(_MAX_BYTES + 1)
+    try:
+        status = os.fstat(descriptor)
+        _check_regular(path, status)
+        data = _read_to_end(descriptor, status.st_size)
+    finally:
+        os.close(descriptor)
     if len(data) > _MAX_BYTES:  # it grew while being read
         raise InputError(path, _TOO_LARGE)
     return data
+
+
+def _read_to_end(descriptor: int, size: int) -> bytes:
+    """What is left to read, up to one byte past the engine's limit.
+
+    Asking for one byte more than the file's size reads a file that stays as
+    it is in one call, and the next call sees its end.
+    """
+    chunks = []
+    total = 0
+    while total <= _MAX_BYTES:
+        chunk = os.read(descriptor, min(max(size + 1 - total, _READ_CHUNK), _MAX_BYTES + 1 - total))
+        if not chunk:
+            break
+        chunks.append(chunk)
+        total += len(chunk)
+    return chunks[0] if len(chunks) == 1 else b"".join(chunks)
 
 
 def _check_regular(path: Path, status: os.stat_result) -> None:
@@ -101,9 +126,9 @@ def _xml_text(path: Path, data: bytes) -> str:
         text = data.decode("utf-8-sig")
     except UnicodeDecodeError:
         raise InputError(path, "not UTF-8 text, so not an XML document") from None
-    start = text.lstrip(_WHITE_SPACE)
-    if not start:
+    first = _FIRST_NOT_WHITE.search(text)
+    if first is None:
         raise InputError(path, "is empty")
-    if not start.startswith("<"):
+    if first.group() != "<":
         raise InputError(path, "not an XML document (it does not begin with '<')")
     return text

@@ -14,6 +14,8 @@
 
 namespace tolvar {
 
+class CompiledPatterns;  // functions/regex.h
+
 // A clock text the caller gave, or nothing when no clock was given.
 using ClockText = std::optional<std::string_view>;
 
@@ -34,6 +36,13 @@ class Host {
   // that Collect reads its text as a date. Without a form to say, a node
   // counts as a date field whenever its text is a date.
   virtual bool typed_as_date(const XmlDocument&, NodeId) const { return true; }
+  // The regex() patterns built ahead of time, if any.
+  virtual const CompiledPatterns* compiled_patterns() const { return nullptr; }
+  // The nodes the absolute path `path` selects in `document`, when the host
+  // has them found already; nullptr sends the evaluator to find them.
+  virtual const std::vector<NodeId>* found_path(const XmlDocument&, const Expr&) const {
+    return nullptr;
+  }
 
   // Counts one step of the evaluation: true when the caller asked to stop,
   // and the evaluation then fails with kStoppedMessage.

@@ -26,6 +26,11 @@ Result<Value> eval_variable(const Expr& expr) {
 // selects the root itself; any other first step is taken from the root.
 Result<Value> eval_path(const Expr& expr, const EvalContext& context) {
   const XmlDocument& document = context.document;
+  if (expr.absolute) {
+    if (const std::vector<NodeId>* found = context.host.found_path(document, expr)) {
+      return Value{NodeSet{*found, nullptr}};
+    }
+  }
   std::span<const Step> steps = expr.steps;
   std::vector<NodeId> nodes;
   if (!expr.absolute) {

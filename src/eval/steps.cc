@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "eval/axes.h"
+#include "parser/plain_path.h"
 
 namespace tolvar {
 namespace {
@@ -29,9 +30,17 @@ Status apply_predicate(Nodes& nodes, const Expr& predicate, const EvalContext& c
   return Done{};
 }
 
+// Whether two names are equal, mostly settled by the length and the first
+// and last bytes before any call to compare the rest: sibling names differ
+// there, numbered ones such as "q1", "q2" at the end.
+bool same_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         (a.empty() || (a.front() == b.front() && a.back() == b.back() && a == b));
+}
+
 void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& document) {
   if (test.any) return;
-  std::erase_if(candidates, [&](NodeId id) { return document[id].name() != test.name; });
+  std::erase_if(candidates, [&](NodeId id) { return !same_name(document[id].name(), test.name); });
 }
 
 // The rank range of the subtree a descendant step last expanded. Without
@@ -64,10 +73,28 @@ class ExpandedSubtree {
   std::size_t last_ = kNoRank;
 };
 
+// The commonest step of all, a plain child step, needs no list of
+// candidates in between.
+Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& context) {
+  const XmlDocument& document = context.document;
+  Nodes out;
+  for (NodeId node : nodes) {
+    if (context.host.should_stop()) return fail(kStoppedMessage);
+    for (NodeId child : document.children(node)) {
+      if (same_name(document[child].name(), name)) out.push_back(child);
+    }
+  }
+  // The children of one node come in document order, each once.
+  if (nodes.size() > 1) normalise(out, document);
+  nodes = std::move(out);
+  return Done{};
+}
+
 // One step from every node of the list; predicates see each node's own
 // candidates, so positions count per context node.
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
+  if (axis == Axis::Child && is_plain_child(step)) return plain_child_step(nodes, step.test.name, context);
   Nodes out;
   Nodes candidates;
   ExpandedSubtree expanded(document, axis, step);

@@ -200,12 +200,30 @@ Result<std::string> widen_class_escapes(std::string_view pattern) {
   return Rewriter(pattern).run();
 }
 
-Result<bool> regex_matches(std::string_view subject, std::string_view pattern) {
+void CompiledPatterns::add(std::string_view pattern) {
+  if (built_.contains(pattern)) return;
+  Result<std::string> widened = widen_class_escapes(pattern);
+  if (!widened.ok()) return;
+  auto compiled = std::make_shared<const RE2>(anchored(widened.value()), quiet_options());
+  if (compiled->ok()) built_.emplace(std::string(pattern), std::move(compiled));
+}
+
+const RE2* CompiledPatterns::find(std::string_view pattern) const {
+  auto found = built_.find(pattern);
+  return found == built_.end() ? nullptr : found->second.get();
+}
+
+Result<bool> regex_matches(std::string_view subject, std::string_view pattern,
+                           const CompiledPatterns* built) {
+  const re2::StringPiece whole(subject.data(), subject.size());
+  if (const RE2* ready = built ? built->find(pattern) : nullptr) {
+    return RE2::FullMatch(whole, *ready);
+  }
   Result<std::string> widened = widen_class_escapes(pattern);
   if (!widened.ok()) return build_failure(pattern, widened.error());
   RE2 compiled(anchored(widened.value()), quiet_options());
   if (!compiled.ok()) return build_failure(pattern, build_error(pattern, compiled));
-  return RE2::FullMatch(re2::StringPiece(subject.data(), subject.size()), compiled);
+  return RE2::FullMatch(whole, compiled);
 }
 
 }  // namespace tolvar

@@ -17,7 +17,8 @@ Result<Value> regex(const Call& call) {
   if (!subject.ok()) return subject.failure();
   Result<std::string> pattern = call.string(1);
   if (!pattern.ok()) return pattern.failure();
-  Result<bool> matched = regex_matches(subject.value(), pattern.value());
+  Result<bool> matched = regex_matches(subject.value(), pattern.value(),
+                                       call.context().host.compiled_patterns());
   if (!matched.ok()) return matched.failure();
   return Value{matched.value()};
 }

@@ -56,8 +56,7 @@ Result<std::string> evaluate_expression_text(std::string_view expression,
   Result<Expr> parsed = parse_expression(expression);
   if (!parsed.ok()) return parsed.failure();
   const XmlDocument& document = instance.value();
-  Clock worked_out = clock_from_submission(document, clock.today, clock.now);
-  BareHost host(std::move(worked_out.today), std::move(worked_out.now), stop);
+  SubmissionClockHost host(document, clock.today, clock.now, stop);
   Result<Value> value = evaluate(parsed.value(), EvalContext{document, document.root, 1, 1, host});
   if (!value.ok()) return value.failure();
   return to_string(value.value(), document);

@@ -6,7 +6,10 @@
 #include <utility>
 
 #include "base/unicode.h"
+#include "parser/expr_walk.h"
+#include "parser/plain_path.h"
 #include "rules/form_reading.h"
+#include "rules/model_document.h"
 #include "rules/references.h"
 
 namespace tolvar {
@@ -109,6 +112,46 @@ std::string cycle_message(const std::vector<Bind>& binds, const std::vector<std:
   return "these calculations depend on each other, so none of them has a defined value: " + chain;
 }
 
+// Judges run over a document rooted at the model element.
+void index_plain_nodesets(Form& form) {
+  form.plain_nodesets = NodesetTrie(kModelRoot);
+  form.dated_nodesets = NodesetTrie(kModelRoot);
+  for (std::size_t i = 0; i < form.binds.size(); ++i) {
+    const Bind& bind = form.binds[i];
+    if (!bind.target) continue;
+    form.plain_nodesets.add(i, *bind.target);
+    if (bind.date_typed) form.dated_nodesets.add(i, *bind.target);
+  }
+}
+
+// What the rules' expressions let a form prepare at loading: the regex()
+// patterns written as literals, and the absolute plain paths, which every
+// judge then finds in one walk down the document.
+struct RulePreparer {
+  Form& form;
+
+  bool expr(const Expr& expr, Place, bool) {
+    if (expr.kind == ExprKind::FunctionCall && expr.text == "regex" && expr.args.size() == 2 &&
+        expr.args[1].kind == ExprKind::Literal) {
+      form.patterns.add(expr.args[1].text);
+    }
+    if (expr.kind == ExprKind::Path && plain_child_names(expr)) form.rule_paths.add(expr);
+    return true;
+  }
+  void step(const Step&, bool) {}
+};
+
+void prepare_rules(Form& form) {
+  form.rule_paths = RulePaths(kModelRoot);
+  RulePreparer preparer{form};
+  for (const Bind& bind : form.binds) {
+    for (const std::optional<BindRule>* rule :
+         {&bind.relevant, &bind.calculate, &bind.constraint, &bind.required, &bind.readonly}) {
+      if (*rule && (*rule)->expr.ok()) walk_expr((*rule)->expr.value(), true, preparer);
+    }
+  }
+}
+
 }  // namespace
 
 bool is_unloaded_external(const XmlDocument& instance) {
@@ -152,6 +195,8 @@ Result<Form> load_form_document(XmlDocument document) {
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
     form.by_nodeset.insert_or_assign(form.binds[i].nodeset, i);
   }
+  index_plain_nodesets(form);
+  prepare_rules(form);
   Result<std::vector<std::size_t>> order =
       order_calculations(form.binds, calculation_dependencies(form));
   if (!order.ok()) return order.failure();

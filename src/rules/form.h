@@ -11,7 +11,10 @@
 
 #include "eval/context.h"
 #include "eval/value.h"
+#include "functions/regex.h"
 #include "parser/expr.h"
+#include "rules/nodeset_trie.h"
+#include "rules/rule_paths.h"
 #include "tree/document.h"
 #include "base/result.h"
 
@@ -50,6 +53,13 @@ struct Form {
   std::vector<std::size_t> calc_order;
   std::map<std::string, XmlDocument> instances;  // root is the <instance> copy
   std::map<std::string, std::string> itext;
+  // The plain nodesets of all binds, and of the binds typed as dates.
+  NodesetTrie plain_nodesets;
+  NodesetTrie dated_nodesets;
+  // The patterns the rules' regex() calls write as literals.
+  CompiledPatterns patterns;
+  // The rules' absolute plain paths.
+  RulePaths rule_paths;
 };
 
 // An external instance, one with a "src" and nothing inside, is a

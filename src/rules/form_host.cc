@@ -14,6 +14,15 @@ FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, 
                    StopCheck* stop)
     : Host(stop), form_(form), model_(model), today_(today), now_(now) {
   date_nodes_ = date_typed_nodes(form, model, *this);
+  rule_paths_ = form.rule_paths.find_all(model);
+}
+
+const std::vector<NodeId>* FormHost::found_path(const XmlDocument& document,
+                                                const Expr& path) const {
+  if (&document != &model_ || rule_paths_.empty()) return nullptr;
+  const std::optional<std::size_t> number = form_.rule_paths.number_of(path);
+  if (!number || !rule_paths_[*number]) return nullptr;
+  return &*rule_paths_[*number];
 }
 
 bool FormHost::typed_as_date(const XmlDocument& document, NodeId node) const {

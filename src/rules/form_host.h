@@ -25,6 +25,9 @@ class FormHost : public Host {
   ClockText today() const override { return today_; }
   ClockText now() const override { return now_; }
   bool typed_as_date(const XmlDocument& document, NodeId node) const override;
+  const CompiledPatterns* compiled_patterns() const override { return &form_.patterns; }
+  const std::vector<NodeId>* found_path(const XmlDocument& document,
+                                        const Expr& path) const override;
 
  private:
   const Form& form_;
@@ -32,6 +35,9 @@ class FormHost : public Host {
   ClockText today_;
   ClockText now_;
   std::vector<bool> date_nodes_;  // by model node id
+  // The nodes of the rules' absolute plain paths in the model, by their
+  // numbers in the form.
+  std::vector<std::optional<std::vector<NodeId>>> rule_paths_;
 };
 
 }  // namespace tolvar

@@ -21,7 +21,7 @@ void append_secondary_instances(const Form& form, XmlDocument& model) {
 
 XmlDocument model_document(const Form& form, const XmlDocument& instance) {
   XmlDocument model;
-  model.root = model.new_element("model", "");
+  model.root = model.new_element(kModelRoot, "");
   if (instance.has_root()) model.append_child(model.root, model.copy_from(instance, instance.root));
   append_secondary_instances(form, model);
   return model;
@@ -30,7 +30,7 @@ XmlDocument model_document(const Form& form, const XmlDocument& instance) {
 XmlDocument model_document(const Form& form, XmlDocument&& instance) {
   XmlDocument model = std::move(instance);
   const NodeId instance_root = model.root;
-  model.root = model.new_element("model", "");
+  model.root = model.new_element(kModelRoot, "");
   if (instance_root != kNoNode) model.append_child(model.root, instance_root);
   append_secondary_instances(form, model);
   return model;

@@ -9,7 +9,8 @@
 
 namespace tolvar {
 
-// The path of the evaluation document's root.
+// The name and the path of the evaluation document's root.
+inline constexpr std::string_view kModelRoot = "model";
 inline constexpr std::string_view kModelPath = "/model";
 
 // A root "model" holding a copy of the instance root, then a copy of every

@@ -66,13 +66,6 @@ std::size_t decode_reference(std::string_view text, std::string& out) {
   return decode_numeric_reference(text, out);
 }
 
-std::size_t first_quote(std::string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '"' || text[i] == '\'') return i;
-  }
-  return kNotFound;
-}
-
 // One left-to-right pass that decodes each reference once, so that "&amp;lt;"
 // gives "&lt;" and "&amp;#60;" gives "&#60;". Text without references comes
 // back as it is; otherwise the decoded form is built in `scratch`.
@@ -99,20 +92,18 @@ std::string_view decode_entities(std::string_view text, std::string& scratch) {
 
 // Offset of the ">" that ends a tag, looking from `from` and skipping quoted
 // stretches (a quote runs to the next occurrence of the same character).
-// Every byte is looked at once: a ">" is searched for again only when a
-// quoted stretch ran past the last one found.
+// Tags are short: a byte loop finds the end sooner than a library search
+// for ">" followed by one for quotes.
 std::size_t find_tag_end(std::string_view text, std::size_t from) {
-  std::size_t close = text.find('>', from);
-  for (;;) {
-    if (close == kNotFound) return kNotFound;
-    const std::size_t quote = first_quote(text.substr(from, close - from));
-    if (quote == kNotFound) return close;
-    const std::size_t open = from + quote;
-    const std::size_t end = text.find(text[open], open + 1);
-    if (end == kNotFound) return kNotFound;
-    from = end + 1;
-    if (close < from) close = text.find('>', from);
+  for (std::size_t at = from; at < text.size(); ++at) {
+    const char byte = text[at];
+    if (byte == '>') return at;
+    if (byte == '"' || byte == '\'') {
+      at = text.find(byte, at + 1);
+      if (at == kNotFound) return kNotFound;
+    }
   }
+  return kNotFound;
 }
 
 // Markup read whole: its content never opens or closes an element.
@@ -130,6 +121,8 @@ constexpr Markup kMarkups[] = {
 // The comment, CDATA section or processing instruction starting at pos
 // (which may be the end of the text).
 const Markup* markup_at(std::string_view text, std::size_t pos) {
+  // Every opener is "<!" or "<?": most tags are settled by that one byte.
+  if (pos + 1 >= text.size() || (text[pos + 1] != '!' && text[pos + 1] != '?')) return nullptr;
   const std::string_view rest = text.substr(pos);
   for (const Markup& markup : kMarkups) {
     if (rest.starts_with(markup.opener)) return &markup;
@@ -152,8 +145,21 @@ MarkupSpan markup_span(std::string_view text, std::size_t pos, const Markup& mar
   return {text.substr(start, close - start), close + markup.closer.size()};
 }
 
-std::size_t count_byte(std::string_view text, char byte) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), byte));
+// How many bytes are "<" or "=": at least as many as the nodes a text can
+// hold. One pass in blocks short enough for a byte-wide count, which the
+// compiler turns into whole-register compares.
+std::size_t count_node_marks(std::string_view text) {
+  constexpr std::size_t kBlock = 255;
+  std::size_t total = 0;
+  for (std::size_t start = 0; start < text.size(); start += kBlock) {
+    const std::size_t end = std::min(text.size(), start + kBlock);
+    unsigned char in_block = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      in_block += static_cast<unsigned char>((text[i] == '<') | (text[i] == '='));
+    }
+    total += in_block;
+  }
+  return total;
 }
 
 struct PendingAttribute {
@@ -167,7 +173,7 @@ class XmlReader {
     // Every node needs a "<" or an "=", and names and texts are never longer
     // than the text they come from, so neither arena grows while reading;
     // capacity beyond what is used is never touched.
-    document_.reserve(count_byte(text, '<') + count_byte(text, '='), text.size());
+    document_.reserve(count_node_marks(text), text.size());
   }
 
   Status read() {

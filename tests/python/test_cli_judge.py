@@ -87,6 +87,30 @@ def test_today_is_passed_to_the_rules(batch, options, findings):
     assert len(result.stdout.splitlines()) - 1 == findings
 
 
+@pytest.mark.parametrize("links, arguments, judged", [
+    # A link to a submission met again under its own name counts once.
+    ({"export/uuid-1/again.xml": "submission.xml"}, ["export"],
+     ["export/uuid-1/again.xml", "export/uuid-2/submission.xml", "export/uuid-3/submission.xml"]),
+    ({"export/uuid-1/again.xml": "submission.xml"}, ["export/uuid-1/submission.xml", "export"],
+     ["export/uuid-1/submission.xml", "export/uuid-2/submission.xml",
+      "export/uuid-3/submission.xml"]),
+    # A linked folder is not searched, so nothing below it is judged twice.
+    ({"export/uuid-4": "uuid-1"}, ["export"],
+     ["export/uuid-1/submission.xml", "export/uuid-2/submission.xml",
+      "export/uuid-3/submission.xml"]),
+    # The folder named through a link is the same folder.
+    ({"linked": "export"}, ["linked", "export"],
+     ["linked/uuid-1/submission.xml", "linked/uuid-2/submission.xml",
+      "linked/uuid-3/submission.xml"]),
+])
+def test_each_submission_is_judged_once_however_it_is_reached(batch, links, arguments, judged):
+    for link, target in links.items():
+        (batch / link).symlink_to(target)
+    result = run("judge", "form.xml", *arguments, cwd=batch)
+    assert [line.split(":")[0] for line in result.stdout.splitlines()
+            if not line.startswith(" ")][:-1] == judged
+
+
 def test_directories_are_searched_recursively_for_submissions_only(batch):
     (batch / "export" / "uuid-1" / "photo.jpg").write_bytes(b"\xff\xd8")
     (batch / "export" / "uuid-1" / "._submission.xml").write_bytes(b"\x00\x05\x16\x07")

@@ -62,6 +62,60 @@ def test_a_form_judges_again_and_again_as_the_function_does(submission, clock):
     assert [form.findings(submission, **clock) for _ in range(3)] == [expected] * 3
 
 
+PATTERNS = """<h:html xmlns:h="h"><h:head><model>
+<instance><data id="p"><a/><b/><c/><d/></data></instance>
+<bind nodeset="/data/a" constraint="regex(., '\\d{3}')"/>
+<bind nodeset="/data/b" constraint="regex(., '(')"/>
+<bind nodeset="/data/c" constraint="regex(., concat('[a-z]', '+'))"/>
+<bind nodeset="/data/d" constraint="regex(., '\\d{3}') and regex(., '\\w+')"/>
+</model></h:head></h:html>"""
+
+
+@pytest.mark.parametrize(
+    "answers, failing",
+    [
+        # Unicode digits count, as regex() reads \d and \w.
+        (("123", "x", "abc", "١٢٣"), ["/data/b"]),
+        (("12", "x", "ABC", "12"), ["/data/a", "/data/b", "/data/c", "/data/d"]),
+        (("1234", "", "", "x12"), ["/data/a", "/data/d"]),
+    ],
+)
+def test_regex_patterns_judge_alike_in_a_loaded_form_and_in_one_call(answers, failing):
+    submission = "<data>" + "".join(f"<{name}>{answer}</{name}>" for name, answer in
+                                    zip("abcd", answers)) + "</data>"
+    form = tolvar.Form(PATTERNS)
+    found = [form.findings(submission) for _ in range(2)]
+    assert found == [tolvar.submission_findings(PATTERNS, submission)] * 2
+    assert sorted(finding["path"] for finding in found[0]) == failing
+    # A pattern that does not build is reported as not evaluated, every time.
+    assert {finding["kind"] for finding in found[0] if finding["path"] == "/data/b"} <= {
+        "not-evaluated"}
+
+
+PATHS = """<h:html xmlns:h="h"><h:head><model>
+<instance><data id="p"><a/><b/><r><x/></r></data></instance>
+<bind nodeset="/data/a" constraint="/data/r/x = 'b' and string(/data/r/x) = 'a' and count(/data/r/x) = 2"/>
+<bind nodeset="/data/b" constraint="/data/a = 5 and /model/data/a = 5"/>
+</model></h:head></h:html>"""
+
+
+@pytest.mark.parametrize(
+    "a, failing",
+    [
+        # Every row's node, the first in document order first; a first step
+        # naming the evaluation root stands for the root itself.
+        ("5", []),
+        ("6", ["/data/b"]),
+    ],
+)
+def test_absolute_paths_reach_every_node_they_name_in_order(a, failing):
+    submission = f"<data><a>{a}</a><b>1</b><r><x>a</x></r><r><x>b</x></r></data>"
+    form = tolvar.Form(PATHS)
+    found = [form.findings(submission) for _ in range(2)]
+    assert found[0] == found[1] == tolvar.submission_findings(PATHS, submission)
+    assert [finding["path"] for finding in found[0]] == failing
+
+
 @pytest.mark.parametrize(
     "make, error",
     [

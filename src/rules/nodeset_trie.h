@@ -1,0 +1,54 @@
+// The plain nodesets of a form's binds as one tree of names, made once when
+// the form loads, so that each evaluation document is searched for all of
+// them in one walk.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "parser/expr.h"
+#include "tree/document.h"
+
+namespace tolvar {
+
+class NodesetTrie {
+ public:
+  // A tree for documents whose root is named `root_name`.
+  explicit NodesetTrie(std::string_view root_name = {});
+
+  // Takes in bind `bind`'s nodeset when it is a plain path (a chain of
+  // named child steps); other nodesets are left to the evaluator.
+  void add(std::size_t bind, const Expr& nodeset);
+
+  std::string_view root_name() const { return root_name_; }
+
+  // By bind index (`binds` entries): the nodes of every bind taken in, in
+  // document order; nothing for the other binds. Only the document's
+  // structure decides these, never its texts.
+  std::vector<std::optional<std::vector<NodeId>>> targets(const XmlDocument& model,
+                                                          std::size_t binds) const;
+
+ private:
+  // Finds a name given as a string_view without making a string of it.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+      return std::hash<std::string_view>()(name);
+    }
+  };
+  struct Entry {
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> next;
+  };
+
+  std::string root_name_;
+  std::vector<Entry> entries_ = std::vector<Entry>(1);  // entry 0: the root
+  std::vector<std::pair<std::size_t, std::size_t>> binds_;  // bind index, entry
+};
+
+}  // namespace tolvar
