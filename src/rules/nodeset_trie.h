@@ -19,8 +19,9 @@ namespace tolvar {
 
 class NodesetTrie {
  public:
+  NodesetTrie() = default;
   // A tree for documents whose root is named `root_name`.
-  explicit NodesetTrie(std::string_view root_name = {});
+  explicit NodesetTrie(std::string_view root_name);
 
   // Takes in bind `bind`'s nodeset when it is a plain path (a chain of
   // named child steps); other nodesets are left to the evaluator.

@@ -16,7 +16,8 @@ namespace tolvar {
 
 class RulePaths {
  public:
-  explicit RulePaths(std::string_view root_name = {}) : trie_(root_name) {}
+  RulePaths() = default;
+  explicit RulePaths(std::string_view root_name) : trie_(root_name) {}
   // Paths are known by where they stand in the form's parsed rules, so a
   // copy of a form, whose rules stand elsewhere, starts without any.
   RulePaths(const RulePaths& other) : trie_(other.trie_.root_name()) {}
