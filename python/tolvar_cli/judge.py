@@ -2,7 +2,6 @@
 from __future__ import annotations
 
 import argparse
-import concurrent.futures
 import dataclasses
 import itertools
 import os
@@ -10,7 +9,7 @@ import signal
 import sys
 from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import TypeAlias
+from typing import TYPE_CHECKING, TypeAlias
 
 import tolvar
 
@@ -18,13 +17,17 @@ from tolvar_cli import clock
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally, Rendered
 from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
-from tolvar_cli.paths import expand
+from tolvar_cli.paths import search
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
+
+if TYPE_CHECKING:
+    from concurrent.futures import ProcessPoolExecutor
 
 # Below this many submissions, starting worker processes (each loading the
 # form) costs more than it saves.
 PARALLEL_FROM = 200
+_LARGEST_CHUNK = 64
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -105,17 +108,18 @@ def run(arguments: argparse.Namespace) -> int:
     for warning in form.warnings:  # pyxform's, about the XLSForm
         complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
-    # The workers start while the folders are searched.
+    items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
+    # The workers start, and judge what is found, while the folders are searched.
     with _Outcomes(judge, arguments.jobs) as outcomes:
-        items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
+        total, found = outcomes.of(items)
         batch = _Batch(report(sys.stdout), JudgeTally(),
-                       Progress(len(items), "submissions", sys.stderr, sys.stdout))
+                       Progress(total, "submissions", sys.stderr, sys.stdout))
         try:
-            for outcome in outcomes.of(items):
+            for outcome in found:
                 batch.add(outcome)
         except KeyboardInterrupt:
             batch.finish()
-            complain(f"interrupted after {batch.done} of {plural(len(items), 'submission')}")
+            complain(f"interrupted after {batch.done} of {plural(total, 'submission')}")
             return INTERRUPTED
     batch.finish()
     failing = batch.tally.findings_of(arguments.fail_on or list(KINDS))
@@ -149,16 +153,16 @@ class _Judge:
     now: str | None
     render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]
 
-    def __call__(self, item: Path | InputError) -> Outcome:
+    def __call__(self, item: str | InputError) -> Outcome:
         if isinstance(item, InputError):
             return item
         try:
             findings = self._findings(item)
         except InputError as error:
             return error
-        return tuple(finding["kind"] for finding in findings), self.render(str(item), findings)
+        return tuple(finding["kind"] for finding in findings), self.render(item, findings)
 
-    def _findings(self, path: Path) -> list[tolvar.SubmissionFinding]:
+    def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
         try:
             return self.form.findings(text, self.today, self.now)
@@ -177,27 +181,33 @@ class _Outcomes:
     def __init__(self, judge: _Judge, jobs: int | None) -> None:
         self._judge = judge
         self._jobs = jobs
-        self._pool: concurrent.futures.ProcessPoolExecutor | None = None
+        self._pool: ProcessPoolExecutor | None = None
 
     def __enter__(self) -> _Outcomes:
         if self._jobs is not None and self._jobs > 1:
             self._start(self._jobs)
         return self
 
-    def of(self, items: list[Path | InputError]) -> Iterator[Outcome]:
-        jobs = self._jobs or (_cores() if len(items) >= PARALLEL_FROM else 1)
-        if jobs <= 1 or len(items) <= 1:
-            return map(self._judge, items)
+    def of(self, items: Iterator[str | InputError]) -> tuple[int, Iterator[Outcome]]:
+        """How many items there are, once all are found, and their outcomes."""
+        first = list(itertools.islice(items, PARALLEL_FROM))
+        jobs = self._jobs or (_cores() if len(first) >= PARALLEL_FROM else 1)
+        if jobs <= 1:
+            everything = first + list(items)
+            return len(everything), map(self._judge, everything)
         pool = self._pool or self._start(jobs)
-        # Chunks big enough that passing them costs little beside judging
-        # them, small enough that the last worker does not finish long after
-        # the others.
-        size = max(1, min(256, len(items) // (jobs * 8)))
-        chunks = (items[start:start + size] for start in range(0, len(items), size))
-        return itertools.chain.from_iterable(pool.map(_judge_in_worker, chunks))
+        futures = []
+        total = 0
+        for chunk in _chunks(itertools.chain(first, items), jobs):
+            futures.append(pool.submit(_judge_in_worker, chunk))
+            total += len(chunk)
+        return total, (outcome for future in futures for outcome in future.result())
 
-    def _start(self, jobs: int) -> concurrent.futures.ProcessPoolExecutor:
-        self._pool = concurrent.futures.ProcessPoolExecutor(
+    def _start(self, jobs: int) -> ProcessPoolExecutor:
+        # Imported only here: a run in one process does not pay for it.
+        from concurrent.futures import ProcessPoolExecutor
+
+        self._pool = ProcessPoolExecutor(
             jobs, initializer=_start_worker, initargs=(self._judge,))
         # A pool starts its processes with the first task.
         self._pool.submit(int)
@@ -206,6 +216,16 @@ class _Outcomes:
     def __exit__(self, *_: object) -> None:
         if self._pool:
             self._pool.shutdown(cancel_futures=True)
+
+
+def _chunks(items: Iterator[str | InputError], jobs: int) -> Iterator[list[str | InputError]]:
+    """The items in chunks that grow with how many were found before: a small
+    batch still spreads over every worker, and a large one goes in chunks
+    whose passing costs little beside judging them."""
+    found = 0
+    while chunk := list(itertools.islice(items, min(_LARGEST_CHUNK, 1 + found // (jobs * 8)))):
+        found += len(chunk)
+        yield chunk
 
 
 # Each worker process's judge, set once when it starts, so the form crosses
@@ -220,7 +240,7 @@ def _start_worker(judge: _Judge) -> None:
     _worker_judge = judge
 
 
-def _judge_in_worker(items: list[Path | InputError]) -> list[Outcome]:
+def _judge_in_worker(items: list[str | InputError]) -> list[Outcome]:
     assert _worker_judge is not None
     # While judging, Ctrl-C stops the engine, so the parent's shutdown does
     # not wait for a long evaluation to end; the parent reports it.

@@ -1,6 +1,7 @@
 """Turning command-line arguments into the files to read."""
 from __future__ import annotations
 
+import operator
 import os
 from collections.abc import Iterable, Iterator, Sequence
 from pathlib import Path
@@ -10,35 +11,42 @@ from tolvar_cli.errors import InputError
 
 def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
            skip: Sequence[Path] = ()) -> list[Path | InputError]:
-    """The files the arguments name, each once, in the order given.
+    """The files the arguments name, as `search` finds them, in a list of Paths."""
+    return [item if isinstance(item, InputError) else Path(item)
+            for item in search(arguments, suffixes, what, skip)]
+
+
+def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
+           skip: Sequence[Path] = ()) -> Iterator[str | InputError]:
+    """The names of the files the arguments name, each once, in the order given, as
+    they are found.
 
     A file argument is taken as it is (reading it reports whether it exists);
     a directory is searched recursively for names ending in one of `suffixes`,
     in sorted order, leaving out hidden entries and the files and folders in
     `skip`. A directory with nothing to read stands in the list as an
-    InputError naming `what`.
+    InputError naming `what`. Names are written as Path writes them.
     """
-    items: list[Path | InputError] = []
     seen = {_identity(str(path)) for path in skip}
     for argument in arguments:
         name = str(Path(argument))
         if not os.path.isdir(name):
-            items.extend(_unseen([(name, _identity(name))], seen))
-        elif found := _unseen(_search(name, suffixes, seen), seen):
-            items.extend(found)
-        else:
-            items.append(InputError(Path(argument), f"a directory with no {what} in it"))
-    return items
+            yield from _unseen([(name, _identity(name))], seen)
+            continue
+        found = False
+        for file in _unseen(_search(name, suffixes, seen), seen):
+            found = True
+            yield file
+        if not found:
+            yield InputError(Path(argument), f"a directory with no {what} in it")
 
 
-def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> list[Path]:
+def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> Iterator[str]:
     """The files, given with their identities, that were not met before."""
-    fresh = []
     for file, key in files:
         if key not in seen:
             seen.add(key)
-            fresh.append(Path(file))
-    return fresh
+            yield file
 
 
 def _identity(file: str) -> str:
@@ -67,18 +75,20 @@ def _search(directory: str, suffixes: tuple[str, ...],
     while pending:
         folder, real_folder = pending.pop()
         files, folders = _entries(folder, suffixes)
+        name_prefix = _prefix(folder)
+        real_prefix = _prefix(real_folder)
         for entry in files:
-            name = _child(folder, entry.name)
-            yield name, (_identity(name) if entry.is_symlink()
-                         else os.path.join(real_folder, entry.name))
-        below = [(_child(folder, entry.name), os.path.join(real_folder, entry.name))
-                 for entry in folders]
+            name = name_prefix + entry.name
+            yield name, (_identity(name) if entry.is_symlink() else real_prefix + entry.name)
+        below = [(name_prefix + entry.name, real_prefix + entry.name) for entry in folders]
         pending.extend((name, real) for name, real in reversed(below) if real not in skip)
 
 
-def _child(folder: str, name: str) -> str:
-    """The name of an entry of `folder` as its Path writes it."""
-    return name if folder == "." else os.path.join(folder, name)
+def _prefix(folder: str) -> str:
+    """What an entry's name in `folder` starts with, as its Path writes it."""
+    if folder == ".":
+        return ""
+    return folder if folder.endswith(os.sep) else folder + os.sep
 
 
 def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[str]],
@@ -103,9 +113,12 @@ def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[s
                     files.append(entry)
     except OSError:
         return [], []
-    files.sort(key=lambda entry: entry.name)
-    folders.sort(key=lambda entry: entry.name)
+    files.sort(key=_name)
+    folders.sort(key=_name)
     return files, folders
+
+
+_name = operator.attrgetter("name")
 
 
 def _is_dir(entry: os.DirEntry[str]) -> bool:
