@@ -34,9 +34,10 @@ def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
             yield from _unseen([(name, _identity(name))], seen)
             continue
         found = False
-        for file in _unseen(_search(name, suffixes, seen), seen):
-            found = True
-            yield file
+        for files in _search(name, suffixes, seen):
+            for file in _unseen(files, seen):
+                found = True
+                yield file
         if not found:
             yield InputError(Path(argument), f"a directory with no {what} in it")
 
@@ -60,28 +61,27 @@ def _identity(file: str) -> str:
 
 
 def _search(directory: str, suffixes: tuple[str, ...],
-            skip: set[str]) -> Iterator[tuple[str, str]]:
-    """Each file found below `directory` with its identity: a directory's own
-    files in sorted order, then its subdirectories' in sorted order, leaving
-    out the subdirectories in `skip`.
+            skip: set[str]) -> Iterator[list[tuple[str, str]]]:
+    """The files found below `directory` with their identities, a folder at a
+    time: a directory's own files in sorted order, then its subdirectories'
+    in sorted order, leaving out the subdirectories in `skip`.
 
     Symbolic links to directories are not followed, so below the resolved
     top every entry that is no link is where its name says: only links are
     resolved one by one, which a large export would otherwise pay per file.
     """
-    # A stack of (name, where it really is) pairs; subdirectories go on in
-    # reverse so that they come off in sorted order.
-    pending = [(directory, _identity(directory))]
+    # A stack of what the names of a folder's entries start with, as the
+    # name given and where it really is; subdirectories go on in reverse so
+    # that they come off in sorted order.
+    pending = [(_prefix(directory), _prefix(_identity(directory)))]
     while pending:
-        folder, real_folder = pending.pop()
-        files, folders = _entries(folder, suffixes)
-        name_prefix = _prefix(folder)
-        real_prefix = _prefix(real_folder)
-        for entry in files:
-            name = name_prefix + entry.name
-            yield name, (_identity(name) if entry.is_symlink() else real_prefix + entry.name)
-        below = [(name_prefix + entry.name, real_prefix + entry.name) for entry in folders]
-        pending.extend((name, real) for name, real in reversed(below) if real not in skip)
+        name_prefix, real_prefix = pending.pop()
+        files, folders = _entries(name_prefix or ".", suffixes)
+        yield [(name_prefix + entry.name, _identity(name_prefix + entry.name) if entry.is_symlink()
+                else real_prefix + entry.name) for entry in files]
+        for entry in reversed(folders):
+            if real_prefix + entry.name not in skip:
+                pending.append((name_prefix + entry.name + os.sep, real_prefix + entry.name + os.sep))
 
 
 def _prefix(folder: str) -> str:

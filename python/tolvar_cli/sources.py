@@ -93,16 +93,20 @@ def _read_to_end(descriptor: int, size: int) -> bytes:
     """What is left to read, up to one byte past the engine's limit.
 
     Asking for one byte more than the file's size reads a file that stays as
-    it is in one call, and the next call sees its end.
+    it is in one call: the read comes up short, as a regular file's does only
+    at its end. A file that grew is read on in larger chunks.
     """
     chunks = []
     total = 0
+    wanted = size + 1
     while total <= _MAX_BYTES:
-        chunk = os.read(descriptor, min(max(size + 1 - total, _READ_CHUNK), _MAX_BYTES + 1 - total))
-        if not chunk:
-            break
+        asked = min(wanted, _MAX_BYTES + 1 - total)
+        chunk = os.read(descriptor, asked)
         chunks.append(chunk)
         total += len(chunk)
+        if len(chunk) < asked:
+            break
+        wanted = _READ_CHUNK
     return chunks[0] if len(chunks) == 1 else b"".join(chunks)
 
 
