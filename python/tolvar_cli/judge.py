@@ -27,7 +27,7 @@ if TYPE_CHECKING:
 # Below this many submissions, starting worker processes (each loading the
 # form) costs more than it saves.
 PARALLEL_FROM = 200
-_LARGEST_CHUNK = 64
+_LARGEST_CHUNK = 256
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:

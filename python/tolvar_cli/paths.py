@@ -1,7 +1,6 @@
 """Turning command-line arguments into the files to read."""
 from __future__ import annotations
 
-import operator
 import os
 from collections.abc import Iterable, Iterator, Sequence
 from pathlib import Path
@@ -113,12 +112,9 @@ def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[s
                     files.append(entry)
     except OSError:
         return [], []
-    files.sort(key=_name)
-    folders.sort(key=_name)
+    files.sort(key=lambda entry: entry.name)
+    folders.sort(key=lambda entry: entry.name)
     return files, folders
-
-
-_name = operator.attrgetter("name")
 
 
 def _is_dir(entry: os.DirEntry[str]) -> bool:
