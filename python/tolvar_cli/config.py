@@ -18,11 +18,6 @@ from typing import Any
 
 from tolvar_cli import codes
 
-if sys.version_info >= (3, 11):
-    import tomllib
-else:
-    import tomli as tomllib
-
 CONFIG_FILE = "pyproject.toml"
 
 
@@ -70,6 +65,11 @@ def apply(parser: argparse.ArgumentParser, settings: dict[str, Any]) -> None:
 
 
 def _read(path: Path) -> dict[str, Any]:
+    # Imported only when there is a file to read, since every run starts here.
+    if sys.version_info >= (3, 11):
+        import tomllib
+    else:
+        import tomli as tomllib
     try:
         with path.open("rb") as file:
             return tomllib.load(file)

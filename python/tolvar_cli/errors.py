@@ -11,9 +11,9 @@ class InputError(Exception):
     goes on with the other inputs.
     """
 
-    def __init__(self, path: Path, reason: str) -> None:
+    def __init__(self, path: Path | str, reason: str) -> None:
         super().__init__(f"{path}: {reason}")
-        self.path = path
+        self.path = Path(path)
         self.reason = reason
 
     def __reduce__(self) -> tuple[type[InputError], tuple[Path, str]]:

@@ -2,28 +2,32 @@
 from __future__ import annotations
 
 import argparse
-import concurrent.futures
 import dataclasses
+import itertools
 import os
 import signal
 import sys
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import TypeAlias
+from typing import TYPE_CHECKING, TypeAlias
 
 import tolvar
 
 from tolvar_cli import clock
 from tolvar_cli.errors import InputError
-from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally
+from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally, Rendered
 from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
-from tolvar_cli.paths import expand
+from tolvar_cli.paths import search
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
+
+if TYPE_CHECKING:
+    from concurrent.futures import ProcessPoolExecutor
 
 # Below this many submissions, starting worker processes (each loading the
 # form) costs more than it saves.
 PARALLEL_FROM = 200
+_LARGEST_CHUNK = 256
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -90,9 +94,11 @@ def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
 
 def run(arguments: argparse.Namespace) -> int:
     media = _media_folder(Path(arguments.form), arguments.media)
+    report = REPORTS[arguments.format]
     try:
         form = read_form(Path(arguments.form))
-        judge = _Judge(tolvar.Form(form.text, attachments=media), arguments.today, arguments.now)
+        judge = _Judge(tolvar.Form(form.text, attachments=media), arguments.today, arguments.now,
+                       report.render)
     except InputError as error:
         complain(str(error))
         return BAD_INPUT
@@ -102,17 +108,18 @@ def run(arguments: argparse.Namespace) -> int:
     for warning in form.warnings:  # pyxform's, about the XLSForm
         complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
-    items = expand(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
-    batch = _Batch(REPORTS[arguments.format](sys.stdout), JudgeTally(),
-                   Progress(len(items), "submissions", sys.stderr, sys.stdout))
-    jobs = arguments.jobs or (_cores() if len(items) >= PARALLEL_FROM else 1)
-    with _Outcomes(judge, items, jobs) as outcomes:
+    items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
+    # The workers start, and judge what is found, while the folders are searched.
+    with _Outcomes(judge, arguments.jobs) as outcomes:
+        total, found = outcomes.of(items)
+        batch = _Batch(report(sys.stdout), JudgeTally(),
+                       Progress(total, "submissions", sys.stderr, sys.stdout))
         try:
-            for outcome in outcomes:
+            for outcome in found:
                 batch.add(outcome)
         except KeyboardInterrupt:
             batch.finish()
-            complain(f"interrupted after {batch.done} of {plural(len(items), 'submission')}")
+            complain(f"interrupted after {batch.done} of {plural(total, 'submission')}")
             return INTERRUPTED
     batch.finish()
     failing = batch.tally.findings_of(arguments.fail_on or list(KINDS))
@@ -132,8 +139,9 @@ def _cores() -> int:
     return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
 
 
-# What became of one submission: its findings, or why it could not be judged.
-Outcome: TypeAlias = "tuple[Path, list[tolvar.SubmissionFinding]] | InputError"
+# What became of one submission: the kinds of its findings and the findings
+# rendered for the report, or why it could not be judged.
+Outcome: TypeAlias = "tuple[tuple[str, ...], Rendered] | InputError"
 
 
 @dataclasses.dataclass(frozen=True)
@@ -143,16 +151,18 @@ class _Judge:
     form: tolvar.Form
     today: str | None
     now: str | None
+    render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]
 
-    def __call__(self, item: Path | InputError) -> Outcome:
+    def __call__(self, item: str | InputError) -> Outcome:
         if isinstance(item, InputError):
             return item
         try:
-            return item, self._findings(item)
+            findings = self._findings(item)
         except InputError as error:
             return error
+        return tuple(finding["kind"] for finding in findings), self.render(item, findings)
 
-    def _findings(self, path: Path) -> list[tolvar.SubmissionFinding]:
+    def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
         try:
             return self.form.findings(text, self.today, self.now)
@@ -161,27 +171,61 @@ class _Judge:
 
 
 class _Outcomes:
-    """The outcome of every item, in the items' order, judged in `jobs` processes."""
+    """The outcome of every item, in the items' order, judged in this process or in workers.
 
-    def __init__(self, judge: _Judge, items: list[Path | InputError], jobs: int) -> None:
+    Workers judge and render items in chunks, so the parent only writes what
+    comes back. With `jobs` given above 1 they start on entering, before the
+    items are known; by default their number follows the batch's size.
+    """
+
+    def __init__(self, judge: _Judge, jobs: int | None) -> None:
         self._judge = judge
-        self._items = items
-        self._jobs = min(jobs, len(items))
-        self._pool: concurrent.futures.ProcessPoolExecutor | None = None
+        self._jobs = jobs
+        self._pool: ProcessPoolExecutor | None = None
 
-    def __enter__(self) -> Iterator[Outcome]:
-        if self._jobs <= 1:
-            return map(self._judge, self._items)
-        self._pool = concurrent.futures.ProcessPoolExecutor(
-            self._jobs, initializer=_start_worker, initargs=(self._judge,))
-        # Chunks keep the pipes busy without making the last worker finish
-        # long after the others.
-        chunk = max(1, min(64, len(self._items) // (self._jobs * 8)))
-        return self._pool.map(_judge_in_worker, self._items, chunksize=chunk)
+    def __enter__(self) -> _Outcomes:
+        if self._jobs is not None and self._jobs > 1:
+            self._start(self._jobs)
+        return self
+
+    def of(self, items: Iterator[str | InputError]) -> tuple[int, Iterator[Outcome]]:
+        """How many items there are, once all are found, and their outcomes."""
+        first = list(itertools.islice(items, PARALLEL_FROM))
+        jobs = self._jobs or (_cores() if len(first) >= PARALLEL_FROM else 1)
+        if jobs <= 1:
+            everything = first + list(items)
+            return len(everything), map(self._judge, everything)
+        pool = self._pool or self._start(jobs)
+        futures = []
+        total = 0
+        for chunk in _chunks(itertools.chain(first, items), jobs):
+            futures.append(pool.submit(_judge_in_worker, chunk))
+            total += len(chunk)
+        return total, (outcome for future in futures for outcome in future.result())
+
+    def _start(self, jobs: int) -> ProcessPoolExecutor:
+        # Imported only here: a run in one process does not pay for it.
+        from concurrent.futures import ProcessPoolExecutor
+
+        self._pool = ProcessPoolExecutor(
+            jobs, initializer=_start_worker, initargs=(self._judge,))
+        # A pool starts its processes with the first task.
+        self._pool.submit(int)
+        return self._pool
 
     def __exit__(self, *_: object) -> None:
         if self._pool:
             self._pool.shutdown(cancel_futures=True)
+
+
+def _chunks(items: Iterator[str | InputError], jobs: int) -> Iterator[list[str | InputError]]:
+    """The items in chunks that grow with how many were found before: a small
+    batch still spreads over every worker, and a large one goes in chunks
+    whose passing costs little beside judging them."""
+    found = 0
+    while chunk := list(itertools.islice(items, min(_LARGEST_CHUNK, 1 + found // (jobs * 8)))):
+        found += len(chunk)
+        yield chunk
 
 
 # Each worker process's judge, set once when it starts, so the form crosses
@@ -196,13 +240,13 @@ def _start_worker(judge: _Judge) -> None:
     _worker_judge = judge
 
 
-def _judge_in_worker(item: Path | InputError) -> Outcome:
+def _judge_in_worker(items: list[str | InputError]) -> list[Outcome]:
     assert _worker_judge is not None
     # While judging, Ctrl-C stops the engine, so the parent's shutdown does
     # not wait for a long evaluation to end; the parent reports it.
     signal.signal(signal.SIGINT, signal.default_int_handler)
     try:
-        return _worker_judge(item)
+        return [_worker_judge(item) for item in items]
     finally:
         signal.signal(signal.SIGINT, signal.SIG_IGN)
 
@@ -224,10 +268,10 @@ class _Batch:
             self.progress.clear()  # the complaint goes to the bar's own stream
             complain(str(outcome))
         else:
-            path, findings = outcome
-            self.tally.add(findings)
+            kinds, rendered = outcome
+            self.tally.add(kinds)
             self.progress.make_room()
-            self.report.submission(path, findings)
+            self.report.write(rendered)
         self.progress.advance()
 
     def finish(self) -> None:

@@ -2,18 +2,20 @@
 from __future__ import annotations
 
 import collections
-import csv
 import dataclasses
-import json
+import io
 import sys
-from pathlib import Path
-from typing import TYPE_CHECKING, TextIO
+from typing import TYPE_CHECKING, TextIO, TypeAlias, Union
 
 from tolvar_cli.output import plural
 from tolvar_cli.workflow import workflow_command
 
 if TYPE_CHECKING:
     from tolvar import SubmissionFinding
+
+# What stands for one submission in a report until it is written: text, or
+# what the text report still has to fold (see TextReport.render).
+Rendered: TypeAlias = Union[str, "tuple[str, int, list[tuple[str, str | None]]]"]
 
 # The order kinds are summarised in, whatever order they were met.
 KINDS = ("constraint", "required", "calculation", "not-evaluated")
@@ -33,10 +35,11 @@ class JudgeTally:
     def findings_of(self, kinds: list[str]) -> int:
         return sum(self.kinds[kind] for kind in kinds)
 
-    def add(self, findings: list[SubmissionFinding]) -> None:
-        if findings:
+    def add(self, kinds: tuple[str, ...]) -> None:
+        """Counts one submission judged, by the kinds of its findings."""
+        if kinds:
             self.with_findings += 1
-            self.kinds.update(finding["kind"] for finding in findings)
+            self.kinds.update(kinds)
         else:
             self.clean += 1
 
@@ -54,13 +57,24 @@ class JudgeTally:
 
 
 class JudgeReport:
-    """Writes each submission's findings as they come, and the summary at the end."""
+    """Writes each submission's findings as they come, and the summary at the end.
+
+    Writing comes in two halves so that worker processes can do the costly one:
+    `render` turns one submission's findings into what stands for them in the
+    report, knowing nothing of the others; `write` puts that in the report in
+    the submissions' order.
+    """
 
     def __init__(self, out: TextIO) -> None:
         self.out = out
 
-    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
+    @staticmethod
+    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
         raise NotImplementedError
+
+    def write(self, rendered: Rendered) -> None:
+        assert isinstance(rendered, str)
+        self.out.write(rendered)
 
     def finish(self, tally: JudgeTally) -> None:
         # Machine-readable output stays pure; the people watching read stderr.
@@ -78,16 +92,27 @@ class TextReport(JudgeReport):
         super().__init__(out)
         self._causes: collections.Counter[str] = collections.Counter()
 
-    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
+    @staticmethod
+    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+        """The finished text, or while a cause may fold: the path, how many findings, and
+        each finding's line with its not-evaluated cause."""
         if not findings:
-            self.out.write(f"{path}: no findings\n")
+            return f"{path}: no findings\n"
+        width = TextReport._WIDTH
+        lines = [(f"  {finding['kind']:<{width}}  {finding['says']}\n",
+                  finding["says"] if finding["kind"] == "not-evaluated" else None)
+                 for finding in findings]
+        if any(cause is not None for _, cause in lines):
+            return path, len(findings), lines
+        return _header(path, len(findings), 0) + "".join(line for line, _ in lines)
+
+    def write(self, rendered: Rendered) -> None:
+        if isinstance(rendered, str):
+            self.out.write(rendered)
             return
-        shown = [finding for finding in findings if not self._seen_before(finding)]
-        folded = len(findings) - len(shown)
-        self.out.write(f"{path}: {plural(len(findings), 'finding')}"
-                       + (f", {folded} not-evaluated as before" if folded else "") + "\n")
-        for finding in shown:
-            self.out.write(f"  {finding['kind']:<{self._WIDTH}}  {finding['says']}\n")
+        path, count, lines = rendered
+        shown = [line for line, cause in lines if cause is None or not self._seen_before(cause)]
+        self.out.write(_header(path, count, count - len(shown)) + "".join(shown))
 
     def finish(self, tally: JudgeTally) -> None:
         for cause, count in self._causes.items():
@@ -95,19 +120,25 @@ class TextReport(JudgeReport):
                 self.out.write(f"{'not-evaluated':<{self._WIDTH}}  in {count} submissions: {cause}\n")
         self.out.write(tally.summary() + "\n")
 
-    def _seen_before(self, finding: SubmissionFinding) -> bool:
-        if finding["kind"] != "not-evaluated":
-            return False
-        self._causes[finding["says"]] += 1
-        return self._causes[finding["says"]] > 1
+    def _seen_before(self, cause: str) -> bool:
+        self._causes[cause] += 1
+        return self._causes[cause] > 1
+
+
+def _header(path: str, count: int, folded: int) -> str:
+    return (f"{path}: {plural(count, 'finding')}"
+            + (f", {folded} not-evaluated as before" if folded else "") + "\n")
 
 
 class JsonReport(JudgeReport):
     """One JSON object per line and finding: the finding's dict with the submission's path first."""
 
-    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
-        for finding in findings:
-            self.out.write(json.dumps({"submission": str(path), **finding}, ensure_ascii=False) + "\n")
+    @staticmethod
+    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+        import json  # only this format needs it, and a short run pays for every import
+
+        return "".join(json.dumps({"submission": path, **finding}, ensure_ascii=False) + "\n"
+                       for finding in findings)
 
 
 class CsvReport(JudgeReport):
@@ -115,22 +146,30 @@ class CsvReport(JudgeReport):
 
     def __init__(self, out: TextIO) -> None:
         super().__init__(out)
-        self._writer = csv.writer(out, lineterminator="\n")
-        self._writer.writerow(self.FIELDS)
+        out.write(_csv_rows([self.FIELDS]))
 
-    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
-        for finding in findings:
-            self._writer.writerow((str(path), finding["path"], finding["kind"], finding["says"]))
+    @staticmethod
+    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+        return _csv_rows([(path, finding["path"], finding["kind"], finding["says"])
+                          for finding in findings]) if findings else ""
+
+
+def _csv_rows(rows: list[tuple[str, ...]]) -> str:
+    import csv  # only this format needs it, and a short run pays for every import
+
+    text = io.StringIO()
+    csv.writer(text, lineterminator="\n").writerows(rows)
+    return text.getvalue()
 
 
 class GithubReport(JudgeReport):
     """Workflow annotations on each submission's file, titled by the finding's kind."""
 
-    def submission(self, path: Path, findings: list[SubmissionFinding]) -> None:
-        for finding in findings:
-            level = "notice" if finding["kind"] == "not-evaluated" else "warning"
-            self.out.write(workflow_command(level, {"file": str(path), "title": finding["kind"]},
-                                            finding["says"]))
+    @staticmethod
+    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+        return "".join(workflow_command("notice" if finding["kind"] == "not-evaluated" else "warning",
+                                        {"file": path, "title": finding["kind"]}, finding["says"])
+                       for finding in findings)
 
 
 REPORTS: dict[str, type[JudgeReport]] = {"text": TextReport, "json": JsonReport, "csv": CsvReport,

@@ -10,35 +10,43 @@ from tolvar_cli.errors import InputError
 
 def expand(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
            skip: Sequence[Path] = ()) -> list[Path | InputError]:
-    """The files the arguments name, each once, in the order given.
+    """The files the arguments name, as `search` finds them, in a list of Paths."""
+    return [item if isinstance(item, InputError) else Path(item)
+            for item in search(arguments, suffixes, what, skip)]
+
+
+def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
+           skip: Sequence[Path] = ()) -> Iterator[str | InputError]:
+    """The names of the files the arguments name, each once, in the order given, as
+    they are found.
 
     A file argument is taken as it is (reading it reports whether it exists);
     a directory is searched recursively for names ending in one of `suffixes`,
     in sorted order, leaving out hidden entries and the files and folders in
     `skip`. A directory with nothing to read stands in the list as an
-    InputError naming `what`.
+    InputError naming `what`. Names are written as Path writes them.
     """
-    items: list[Path | InputError] = []
     seen = {_identity(str(path)) for path in skip}
     for argument in arguments:
         name = str(Path(argument))
         if not os.path.isdir(name):
-            items.extend(_unseen([(name, _identity(name))], seen))
-        elif found := _unseen(_search(name, suffixes, seen), seen):
-            items.extend(found)
-        else:
-            items.append(InputError(Path(argument), f"a directory with no {what} in it"))
-    return items
+            yield from _unseen([(name, _identity(name))], seen)
+            continue
+        found = False
+        for files in _search(name, suffixes, seen):
+            for file in _unseen(files, seen):
+                found = True
+                yield file
+        if not found:
+            yield InputError(Path(argument), f"a directory with no {what} in it")
 
 
-def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> list[Path]:
+def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> Iterator[str]:
     """The files, given with their identities, that were not met before."""
-    fresh = []
     for file, key in files:
         if key not in seen:
             seen.add(key)
-            fresh.append(Path(file))
-    return fresh
+            yield file
 
 
 def _identity(file: str) -> str:
@@ -52,33 +60,34 @@ def _identity(file: str) -> str:
 
 
 def _search(directory: str, suffixes: tuple[str, ...],
-            skip: set[str]) -> Iterator[tuple[str, str]]:
-    """Each file found below `directory` with its identity: a directory's own
-    files in sorted order, then its subdirectories' in sorted order, leaving
-    out the subdirectories in `skip`.
+            skip: set[str]) -> Iterator[list[tuple[str, str]]]:
+    """The files found below `directory` with their identities, a folder at a
+    time: a directory's own files in sorted order, then its subdirectories'
+    in sorted order, leaving out the subdirectories in `skip`.
 
     Symbolic links to directories are not followed, so below the resolved
     top every entry that is no link is where its name says: only links are
     resolved one by one, which a large export would otherwise pay per file.
     """
-    # A stack of (name, where it really is) pairs; subdirectories go on in
-    # reverse so that they come off in sorted order.
-    pending = [(directory, _identity(directory))]
+    # A stack of what the names of a folder's entries start with, as the
+    # name given and where it really is; subdirectories go on in reverse so
+    # that they come off in sorted order.
+    pending = [(_prefix(directory), _prefix(_identity(directory)))]
     while pending:
-        folder, real_folder = pending.pop()
-        files, folders = _entries(folder, suffixes)
-        for entry in files:
-            name = _child(folder, entry.name)
-            yield name, (_identity(name) if entry.is_symlink()
-                         else os.path.join(real_folder, entry.name))
-        below = [(_child(folder, entry.name), os.path.join(real_folder, entry.name))
-                 for entry in folders]
-        pending.extend((name, real) for name, real in reversed(below) if real not in skip)
+        name_prefix, real_prefix = pending.pop()
+        files, folders = _entries(name_prefix or ".", suffixes)
+        yield [(name_prefix + entry.name, _identity(name_prefix + entry.name) if entry.is_symlink()
+                else real_prefix + entry.name) for entry in files]
+        for entry in reversed(folders):
+            if real_prefix + entry.name not in skip:
+                pending.append((name_prefix + entry.name + os.sep, real_prefix + entry.name + os.sep))
 
 
-def _child(folder: str, name: str) -> str:
-    """The name of an entry of `folder` as its Path writes it."""
-    return name if folder == "." else os.path.join(folder, name)
+def _prefix(folder: str) -> str:
+    """What an entry's name in `folder` starts with, as its Path writes it."""
+    if folder == ".":
+        return ""
+    return folder if folder.endswith(os.sep) else folder + os.sep
 
 
 def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[str]],

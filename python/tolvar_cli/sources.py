@@ -53,7 +53,7 @@ def read_form(path: Path) -> Form:
     return Form(path, _xml_text(path, data))
 
 
-def read_submission(path: Path) -> str:
+def read_submission(path: Path | str) -> str:
     return _xml_text(path, _read_bytes(path))
 
 
@@ -64,14 +64,14 @@ def submission_argument(argument: str) -> str:
     return read_submission(Path(argument))
 
 
-def _read_bytes(path: Path) -> bytes:
+def _read_bytes(path: Path | str) -> bytes:
     try:
         return _read_regular_file(path)
     except OSError as error:
         raise InputError(path, _read_failure(error)) from None
 
 
-def _read_regular_file(path: Path) -> bytes:
+def _read_regular_file(path: Path | str) -> bytes:
     # Only a regular file has an end to read to: a FIFO blocks until a writer
     # comes, a device such as /dev/zero never ends. The type is checked before
     # opening and again on what was opened; O_NONBLOCK keeps the open from
@@ -93,20 +93,24 @@ def _read_to_end(descriptor: int, size: int) -> bytes:
     """What is left to read, up to one byte past the engine's limit.
 
     Asking for one byte more than the file's size reads a file that stays as
-    it is in one call, and the next call sees its end.
+    it is in one call: the read comes up short, as a regular file's does only
+    at its end. A file that grew is read on in larger chunks.
     """
     chunks = []
     total = 0
+    wanted = size + 1
     while total <= _MAX_BYTES:
-        chunk = os.read(descriptor, min(max(size + 1 - total, _READ_CHUNK), _MAX_BYTES + 1 - total))
-        if not chunk:
-            break
+        asked = min(wanted, _MAX_BYTES + 1 - total)
+        chunk = os.read(descriptor, asked)
         chunks.append(chunk)
         total += len(chunk)
+        if len(chunk) < asked:
+            break
+        wanted = _READ_CHUNK
     return chunks[0] if len(chunks) == 1 else b"".join(chunks)
 
 
-def _check_regular(path: Path, status: os.stat_result) -> None:
+def _check_regular(path: Path | str, status: os.stat_result) -> None:
     if stat.S_ISDIR(status.st_mode):
         raise InputError(path, "is a directory")
     if not stat.S_ISREG(status.st_mode):
@@ -121,7 +125,7 @@ def _read_failure(error: OSError) -> str:
     return f"could not be read ({error.strerror or error})"
 
 
-def _xml_text(path: Path, data: bytes) -> str:
+def _xml_text(path: Path | str, data: bytes) -> str:
     try:
         text = data.decode("utf-8-sig")
     except UnicodeDecodeError:
