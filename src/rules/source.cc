@@ -17,6 +17,8 @@
 namespace tolvar {
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 Failure unreadable(std::string_view name, std::string_view path, std::string_view reason) {
   std::string message;
   message.append(name).append(": could not read '").append(path).append("': ").append(reason);
@@ -106,6 +108,13 @@ Result<Source> read_source(std::string_view argument, std::string_view name) {
   if (is_xml_text(argument)) return Source(argument);
   Result<std::string> content = read_text_file(argument, name);
   if (!content.ok()) return content.failure();
+  // A file is XML on the terms its text would be as an argument (a byte
+  // order mark aside); an empty one is left to the XML reader's words.
+  std::string_view text = content.value();
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  if (skip_white(text) < text.size() && !is_xml_text(text)) {
+    return unreadable(name, argument, "not an XML document (it does not begin with '<')");
+  }
   return Source(std::move(content).value());
 }
 

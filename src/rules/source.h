@@ -31,7 +31,8 @@ class Source {
 // the content of the UTF-8 file it names. Fails with
 // "{name}: could not read '{path}': {reason}"; anything but a regular file
 // (a FIFO, a device, a socket) is refused unopened as "not a regular file",
-// and a file longer than a document may be as too large.
+// and a file longer than a document may be as too large. A file whose text
+// begins with anything but white space and "<" is "not an XML document".
 Result<Source> read_source(std::string_view argument, std::string_view name);
 
 // The content of the UTF-8 file at `path`, refused as read_source refuses

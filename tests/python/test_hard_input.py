@@ -197,3 +197,19 @@ def test_a_rule_nested_too_deep_is_reported_unchecked_and_not_evaluated(rule, at
     assert result["calculated"] == {"/data/c": "2"}
     assert {path for path, _ in result["failed"]} == {"/data/b"}
     assert all(TOO_DEEP in message for _, message in result["failed"])
+
+
+@pytest.mark.parametrize("content, says", [
+    (b"age=30 <data/>", "ValueError: submission: could not read '{path}': not an XML document "
+                        "(it does not begin with '<')"),
+    (b"\xef\xbb\xbf \n<data>7</data>", "7"),
+    (b" \n", "RuntimeError: no root element"),
+])
+def test_a_file_is_xml_when_its_text_would_be(tmp_path, content, says):
+    path = tmp_path / "submission.xml"
+    path.write_bytes(content)
+    try:
+        got = tolvar.eval_expression("/data", str(path))
+    except (ValueError, RuntimeError) as error:
+        got = f"{type(error).__name__}: {error}"
+    assert got == says.format(path=path)
