@@ -4,7 +4,7 @@ The TypedDicts and Literal aliases below exist for type checkers only; import
 them under `if TYPE_CHECKING:`.
 """
 import os
-from collections.abc import Callable
+from collections.abc import Callable, Iterable, Iterator
 from typing import Any, Literal, SupportsIndex, TypedDict, final
 
 __version__: str
@@ -116,6 +116,16 @@ class Form:
         self, submission: str, today: str | None = None, now: str | None = None
     ) -> list[SubmissionFinding]:
         """What the form's own rules say about a submission, as submission_findings says it."""
+    def map_findings(
+        self,
+        submissions: Iterable[str],
+        today: str | None = None,
+        now: str | None = None,
+        *,
+        jobs: int = 1,
+    ) -> Iterator[list[SubmissionFinding] | ValueError | RuntimeError]:
+        """findings over many submissions on `jobs` threads, in order; a submission that
+        cannot be judged gives the exception findings would raise, in place of its findings."""
     def session(
         self, instance: str | None = None, today: str | None = None, now: str | None = None
     ) -> Session:

@@ -5,11 +5,10 @@ import argparse
 import dataclasses
 import itertools
 import os
-import signal
 import sys
 from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import TYPE_CHECKING, TypeAlias
+from typing import TypeAlias
 
 import tolvar
 
@@ -21,13 +20,8 @@ from tolvar_cli.paths import search
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
 
-if TYPE_CHECKING:
-    from concurrent.futures import ProcessPoolExecutor
-
-# Below this many submissions, starting worker processes (each loading the
-# form) costs more than it saves.
+# Below this many submissions, starting threads costs more than it saves.
 PARALLEL_FROM = 200
-_LARGEST_CHUNK = 256
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -47,7 +41,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                              "and line; csv; github for workflow annotations")
     add_exit_arguments(parser)
     parser.add_argument("--jobs", type=_positive, metavar="N",
-                        help="judge in N processes; by default as many as there are cores for "
+                        help="judge on N threads; by default as many as there are cores for "
                              f"a batch of {PARALLEL_FROM} submissions or more, else 1. The "
                              "output is the same, line for line")
     parser.add_argument("--media", metavar="DIR",
@@ -109,18 +103,16 @@ def run(arguments: argparse.Namespace) -> int:
         complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
     items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
-    # The workers start, and judge what is found, while the folders are searched.
-    with _Outcomes(judge, arguments.jobs) as outcomes:
-        total, found = outcomes.of(items)
-        batch = _Batch(report(sys.stdout), JudgeTally(),
-                       Progress(total, "submissions", sys.stderr, sys.stdout))
-        try:
-            for outcome in found:
-                batch.add(outcome)
-        except KeyboardInterrupt:
-            batch.finish()
-            complain(f"interrupted after {batch.done} of {plural(total, 'submission')}")
-            return INTERRUPTED
+    found, outcomes = judge.outcomes(items, arguments.jobs)
+    batch = _Batch(report(sys.stdout), JudgeTally(),
+                   Progress(len(found), "submissions", sys.stderr, sys.stdout))
+    try:
+        for outcome in outcomes:
+            batch.add(outcome)
+    except KeyboardInterrupt:
+        batch.finish()
+        complain(f"interrupted after {batch.done} of {plural(len(found), 'submission')}")
+        return INTERRUPTED
     batch.finish()
     failing = batch.tally.findings_of(arguments.fail_on or list(KINDS))
     status = exit_status(batch.tally.unjudged, failing)
@@ -146,20 +138,42 @@ Outcome: TypeAlias = "tuple[tuple[str, ...], Rendered] | InputError"
 
 @dataclasses.dataclass(frozen=True)
 class _Judge:
-    """Judges one item; pickles (the form as its text and attachments) to reach workers."""
-
     form: tolvar.Form
     today: str | None
     now: str | None
     render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]
 
-    def __call__(self, item: str | InputError) -> Outcome:
+    def outcomes(self, items: Iterator[str | InputError],
+                 jobs: int | None) -> tuple[list[str | InputError], Iterator[Outcome]]:
+        """Every item, once all are found, and their outcomes in order.
+
+        The engine judges on `jobs` threads (by default as many as there are
+        cores for a large batch), starting while the folders are still searched.
+        """
+        first = list(itertools.islice(items, PARALLEL_FROM))
+        jobs = jobs or (_cores() if len(first) >= PARALLEL_FROM else 1)
+        found: list[str | InputError] = []
+
+        def paths() -> Iterator[str]:
+            for item in itertools.chain(first, items):
+                found.append(item)
+                if not isinstance(item, InputError):
+                    yield item
+
+        results = self.form.map_findings(paths(), self.today, self.now, jobs=jobs)
+        return found, (self._outcome(item, results) for item in found)
+
+    def _outcome(self, item: str | InputError,
+                 results: Iterator[list[tolvar.SubmissionFinding] | Exception]) -> Outcome:
         if isinstance(item, InputError):
             return item
-        try:
-            findings = self._findings(item)
-        except InputError as error:
-            return error
+        findings = next(results)
+        if isinstance(findings, Exception):
+            # Read again here, for the reason in the words the other commands use.
+            try:
+                findings = self._findings(item)
+            except InputError as error:
+                return error
         return tuple(finding["kind"] for finding in findings), self.render(item, findings)
 
     def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
@@ -168,87 +182,6 @@ class _Judge:
             return self.form.findings(text, self.today, self.now)
         except RuntimeError as error:  # malformed XML, or a submission of another form
             raise InputError(path, str(error)) from None
-
-
-class _Outcomes:
-    """The outcome of every item, in the items' order, judged in this process or in workers.
-
-    Workers judge and render items in chunks, so the parent only writes what
-    comes back. With `jobs` given above 1 they start on entering, before the
-    items are known; by default their number follows the batch's size.
-    """
-
-    def __init__(self, judge: _Judge, jobs: int | None) -> None:
-        self._judge = judge
-        self._jobs = jobs
-        self._pool: ProcessPoolExecutor | None = None
-
-    def __enter__(self) -> _Outcomes:
-        if self._jobs is not None and self._jobs > 1:
-            self._start(self._jobs)
-        return self
-
-    def of(self, items: Iterator[str | InputError]) -> tuple[int, Iterator[Outcome]]:
-        """How many items there are, once all are found, and their outcomes."""
-        first = list(itertools.islice(items, PARALLEL_FROM))
-        jobs = self._jobs or (_cores() if len(first) >= PARALLEL_FROM else 1)
-        if jobs <= 1:
-            everything = first + list(items)
-            return len(everything), map(self._judge, everything)
-        pool = self._pool or self._start(jobs)
-        futures = []
-        total = 0
-        for chunk in _chunks(itertools.chain(first, items), jobs):
-            futures.append(pool.submit(_judge_in_worker, chunk))
-            total += len(chunk)
-        return total, (outcome for future in futures for outcome in future.result())
-
-    def _start(self, jobs: int) -> ProcessPoolExecutor:
-        # Imported only here: a run in one process does not pay for it.
-        from concurrent.futures import ProcessPoolExecutor
-
-        self._pool = ProcessPoolExecutor(
-            jobs, initializer=_start_worker, initargs=(self._judge,))
-        # A pool starts its processes with the first task.
-        self._pool.submit(int)
-        return self._pool
-
-    def __exit__(self, *_: object) -> None:
-        if self._pool:
-            self._pool.shutdown(cancel_futures=True)
-
-
-def _chunks(items: Iterator[str | InputError], jobs: int) -> Iterator[list[str | InputError]]:
-    """The items in chunks that grow with how many were found before: a small
-    batch still spreads over every worker, and a large one goes in chunks
-    whose passing costs little beside judging them."""
-    found = 0
-    while chunk := list(itertools.islice(items, min(_LARGEST_CHUNK, 1 + found // (jobs * 8)))):
-        found += len(chunk)
-        yield chunk
-
-
-# Each worker process's judge, set once when it starts, so the form crosses
-# to it and loads once rather than with every chunk.
-_worker_judge: _Judge | None = None
-
-
-def _start_worker(judge: _Judge) -> None:
-    global _worker_judge
-    # Ctrl-C reaches the whole process group; the parent alone reports it.
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
-    _worker_judge = judge
-
-
-def _judge_in_worker(items: list[str | InputError]) -> list[Outcome]:
-    assert _worker_judge is not None
-    # While judging, Ctrl-C stops the engine, so the parent's shutdown does
-    # not wait for a long evaluation to end; the parent reports it.
-    signal.signal(signal.SIGINT, signal.default_int_handler)
-    try:
-        return [_worker_judge(item) for item in items]
-    finally:
-        signal.signal(signal.SIGINT, signal.SIG_IGN)
 
 
 @dataclasses.dataclass

@@ -3,15 +3,18 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "lib/convert.h"
 #include "lib/finding_dicts.h"
+#include "lib/findings_map_type.h"
 #include "lib/module_state.h"
 #include "lib/session_type.h"
 #include "lib/signal_check.h"
+#include "lib/without_gil.h"
 #include "rules/engine.h"
 
 namespace tolvar::py {
@@ -35,22 +38,6 @@ std::string_view text_of(PyObject* self) {
   Py_ssize_t size = 0;
   const char* text = PyUnicode_AsUTF8AndSize(as_form(self)->text, &size);
   return {text, static_cast<std::size_t>(size)};
-}
-
-// body() with the GIL released, so other threads run Python meanwhile.
-template <class Body>
-auto without_gil(Body&& body) {
-  class Released {
-   public:
-    Released() : state_(PyEval_SaveThread()) {}
-    ~Released() { PyEval_RestoreThread(state_); }
-    Released(const Released&) = delete;
-    Released& operator=(const Released&) = delete;
-
-   private:
-    PyThreadState* state_;
-  } released;
-  return body();
 }
 
 PyObject* form_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
@@ -138,6 +125,31 @@ PyObject* form_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyObject* form_map_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"submissions", "today", "now", "jobs", nullptr};
+  PyObject *submissions = nullptr, *today_arg = nullptr, *now_arg = nullptr;
+  int jobs = 1;
+  GivenClock clock;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OO$i:map_findings",
+                                   const_cast<char**>(keywords), &submissions, &today_arg,
+                                   &now_arg, &jobs) ||
+      !optional_text_argument(today_arg, "map_findings", "today", clock.today) ||
+      !optional_text_argument(now_arg, "map_findings", "now", clock.now)) {
+    return nullptr;
+  }
+  if (jobs < 1) {
+    PyErr_Format(PyExc_ValueError, "map_findings() jobs must be at least 1, not %d", jobs);
+    return nullptr;
+  }
+  return guarded([&]() -> PyObject* {
+    BatchClock owned{std::optional<std::string>(clock.today), std::optional<std::string>(clock.now)};
+    auto batch = std::make_unique<JudgeBatch>(as_form(self)->loaded, std::move(owned),
+                                              static_cast<unsigned>(jobs));
+    PyObject* map_type = module_state_of(Py_TYPE(self)).findings_map_type;
+    return new_findings_map(map_type, std::move(batch), submissions);
+  });
+}
+
 PyObject* form_session(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* instance_arg = nullptr;
   std::optional<std::string_view> instance;
@@ -211,6 +223,14 @@ PyMethodDef form_methods[] = {
      "findings($self, submission, today=None, now=None)\n--\n\n"
      "What the form's own rules say about a submission: the same as\n"
      "submission_findings with this form, without loading it again."},
+    {"map_findings", as_cfunction(form_map_findings), METH_VARARGS | METH_KEYWORDS,
+     "map_findings($self, submissions, today=None, now=None, *, jobs=1)\n--\n\n"
+     "Form.findings over many submissions, judged on `jobs` threads: an\n"
+     "iterator of each submission's findings, in the submissions' order. A\n"
+     "submission that cannot be judged gives the exception findings would\n"
+     "raise for it (ValueError, RuntimeError) in place of its findings, and\n"
+     "the rest go on. The submissions are taken at once, as Executor.map\n"
+     "takes them, and judged at most a few thousand ahead of the reader."},
     {"session", as_cfunction(form_session), METH_VARARGS | METH_KEYWORDS,
      "session($self, instance=None, today=None, now=None)\n--\n\n"
      "A Session of this form, which shares the loaded form instead of\nloading it again."},

@@ -7,6 +7,7 @@
 
 #include "lib/convert.h"
 #include "lib/finding_dicts.h"
+#include "lib/findings_map_type.h"
 #include "lib/form_type.h"
 #include "lib/module_state.h"
 #include "lib/python.h"
@@ -160,18 +161,23 @@ int module_exec(PyObject* module) {
   if (PyModule_AddFunctions(module, module_functions) < 0) return -1;
   PyObject* session_type = make_session_type(module);
   if (!session_type) return -1;
-  static_cast<ModuleState*>(PyModule_GetState(module))->session_type = Py_NewRef(session_type);
+  ModuleState* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  state->session_type = Py_NewRef(session_type);
   if (!add_type(module, "Session", session_type)) return -1;
+  state->findings_map_type = make_findings_map_type(module);
+  if (!state->findings_map_type) return -1;
   return add_type(module, "Form", make_form_type(module)) ? 0 : -1;
 }
 
 int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
+  Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->findings_map_type);
   return 0;
 }
 
 int module_clear(PyObject* module) {
   Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
+  Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->findings_map_type);
   return 0;
 }
 

@@ -1,5 +1,5 @@
-// What the module keeps for its types: the Session type, which a Form makes
-// instances of.
+// What the module keeps for its types: the Session type and the iterator
+// type of Form.map_findings, which a Form makes instances of.
 #pragma once
 
 #include "lib/python.h"
@@ -8,6 +8,7 @@ namespace tolvar::py {
 
 struct ModuleState {
   PyObject* session_type;
+  PyObject* findings_map_type;
 };
 
 // The state of the module that defined `type`.

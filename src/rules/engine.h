@@ -19,6 +19,7 @@
 #include "rules/form.h"
 #include "rules/instance_identity.h"
 #include "rules/judge.h"
+#include "rules/judge_batch.h"
 #include "rules/session.h"
 #include "rules/source.h"
 
@@ -57,6 +58,8 @@ Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments&
 // another form.
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
                                              const GivenClock& clock, StopCheck* stop = nullptr);
+// judge over many submissions on worker threads: see JudgeBatch.
+
 // load_form_text, then judge.
 Result<std::vector<SubmissionFinding>> judge_submission_text(
     std::string_view form_text, Source submission, const GivenClock& clock,

@@ -254,19 +254,22 @@ def test_progress_bar_on_a_terminal_for_a_long_batch(batch, columns):
 
 
 # The console script's own code, with the loaded form's judge wrapped so that a
-# real SIGINT arrives as the last submission is judged: the interrupt lands
-# at a known point.
+# real SIGINT arrives as the last submission's findings are handed over: the
+# interrupt lands at a known point.
 INTERRUPT_AT_THE_LAST = """
 import os, signal, sys, tolvar
 from tolvar_cli.__main__ import main
-last = open(sys.argv[-1], encoding="utf-8").read()
 class InterruptedAtTheLast:
     def __init__(self, *args, **kwargs):
         self.form = Form(*args, **kwargs)
-    def findings(self, submission, *clock):
-        if submission == last:
-            os.kill(os.getpid(), signal.SIGINT)
-        return self.form.findings(submission, *clock)
+    def map_findings(self, submissions, *clock, jobs):
+        paths = list(submissions)  # taken at once, as the real one takes them
+        return self._interrupting(paths, self.form.map_findings(paths, *clock, jobs=jobs))
+    def _interrupting(self, paths, results):
+        for path, findings in zip(paths, results):
+            if path == sys.argv[-1]:
+                os.kill(os.getpid(), signal.SIGINT)
+            yield findings
 Form, tolvar.Form = tolvar.Form, InterruptedAtTheLast
 sys.exit(main(sys.argv[1:]))
 """

@@ -23,6 +23,8 @@ FORM = """<h:html xmlns:h="h" xmlns:jr="jr"><h:head><model>
         ("session", "($self, instance=None, today=None, now=None)",
          "A Session of this form, which shares the loaded form instead of"),
         ("check", "($self)", "The form's portability findings, as check_form gives them."),
+        ("map_findings", "($self, submissions, today=None, now=None, *, jobs=1)",
+         "Form.findings over many submissions, judged on `jobs` threads: an"),
     ],
 )
 def test_methods_carry_signature_and_docstring(method, signature, first_line):
@@ -46,6 +48,44 @@ def test_findings_equal_submission_findings_over_every_corpus_pair(corpus):
         for clock in [{}, {"today": "2024-05-06", "now": "2024-05-06T10:11:12.000Z"}]:
             expected = tolvar.submission_findings(str(form), str(submission), **clock)
             assert loaded.findings(str(submission), **clock) == expected, submission.name
+
+
+@pytest.mark.parametrize("jobs", [1, 3])
+def test_map_findings_gives_what_findings_gives_in_order(corpus, jobs):
+    for form_path in sorted({form for form, _ in corpus_pairs(corpus)}):
+        form = tolvar.Form(str(form_path))
+        submissions = [str(s) for f, s in corpus_pairs(corpus) if f == form_path] * 3
+        submissions.insert(len(submissions) // 2, "<not-this-form/>")
+        submissions.insert(1, str(form_path.parent / "absent.xml"))
+        got = [outcome(lambda s: s, findings)
+               for findings in form.map_findings(iter(submissions), "2024-05-06", jobs=jobs)]
+        assert got == [outcome(lambda s: form.findings(s, "2024-05-06"), s) for s in submissions]
+
+
+def outcome(call, argument):
+    """The call's result, or its exception's type and message, to compare."""
+    try:
+        result = call(argument)
+    except (ValueError, RuntimeError) as error:
+        return type(error), str(error)
+    return (type(result), str(result)) if isinstance(result, Exception) else result
+
+
+@pytest.mark.parametrize("submissions, jobs, error", [
+    (["<data/>", 7], 2, TypeError),
+    (["<data/>"], 0, ValueError),
+    (None, 1, TypeError),
+])
+def test_map_findings_refuses_what_it_cannot_take(submissions, jobs, error):
+    with pytest.raises(error):
+        tolvar.Form(FORM).map_findings(submissions, jobs=jobs)
+
+
+def test_map_findings_lets_go_of_workers_left_halfway():
+    form = tolvar.Form(FORM)
+    results = form.map_findings(["<data><age>150</age></data>"] * 20_000, jobs=4)
+    assert next(results) == form.findings("<data><age>150</age></data>")
+    del results  # stops and joins its threads
 
 
 @pytest.mark.parametrize(
