@@ -26,12 +26,15 @@ JudgeBatch::~JudgeBatch() {
 }
 
 void JudgeBatch::add(std::string_view submission) {
+  bool chunk_ready = false;
   {
     std::lock_guard lock(mutex_);
     submissions_.push_back(submission);
     outcomes_.emplace_back();
+    chunk_ready = unclaimed() % kChunk == 0;
   }
-  work_ready_.notify_one();
+  // Waking a worker per submission would cost more than judging some.
+  if (chunk_ready) work_ready_.notify_one();
 }
 
 void JudgeBatch::close() {
@@ -84,16 +87,18 @@ BatchOutcome JudgeBatch::judge_one(std::string_view submission, StopCheck* stop)
   return {judge(*form_, std::move(source).value(), clock, stop)};
 }
 
+std::size_t JudgeBatch::unclaimed() const { return first_ + submissions_.size() - claimed_; }
+
 bool JudgeBatch::has_work() const {
-  return claimed_ < first_ + submissions_.size() && claimed_ < first_ + kAhead;
+  // Until the last submission is added, workers take whole chunks.
+  return claimed_ < first_ + kAhead && unclaimed() >= (closed_ ? 1 : kChunk);
 }
 
 std::size_t JudgeBatch::chunk_size() const {
-  const std::size_t unclaimed = first_ + submissions_.size() - claimed_;
   const std::size_t room = first_ + kAhead - claimed_;
   // Large enough that the reader wakes once per chunk rather than per
-  // submission, small enough that every worker has a share.
-  const std::size_t share = unclaimed / (2 * workers_.size());
+  // submission; at the end, small enough that every worker has a share.
+  const std::size_t share = closed_ ? unclaimed() / (2 * workers_.size()) : kChunk;
   return std::min({std::max<std::size_t>(share, 1), kChunk, room});
 }
 
@@ -103,7 +108,7 @@ void JudgeBatch::work() {
   std::vector<BatchOutcome> judged;
   std::unique_lock lock(mutex_);
   while (true) {
-    const auto all_claimed = [this] { return closed_ && claimed_ == first_ + submissions_.size(); };
+    const auto all_claimed = [this] { return closed_ && unclaimed() == 0; };
     work_ready_.wait(lock, [&] { return halted_ || has_work() || all_claimed(); });
     if (halted_ || !has_work()) return;
     const std::size_t start = claimed_;

@@ -81,6 +81,7 @@ class JudgeBatch {
 
   BatchOutcome judge_one(std::string_view submission, StopCheck* stop) const;
   void work();
+  std::size_t unclaimed() const;
   bool has_work() const;
   // How many submissions a worker takes next.
   std::size_t chunk_size() const;
