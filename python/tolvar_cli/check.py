@@ -4,21 +4,23 @@ from __future__ import annotations
 import argparse
 import sys
 from pathlib import Path
+from typing import TYPE_CHECKING
 
 import tolvar
 
-from tolvar_cli import codes, suppression
-from tolvar_cli.check_report import CheckReport, CheckTally, Coded, GithubReport, JsonReport, TextReport
 from tolvar_cli.errors import InputError
-from tolvar_cli.locate import BindLines, Places
 from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
 from tolvar_cli.paths import expand
-from tolvar_cli.sarif import SarifReport
 from tolvar_cli.sources import Form, read_form
 
+if TYPE_CHECKING:
+    from tolvar_cli import codes
+    from tolvar_cli.check_report import CheckReport, Coded
+
+# The reports, the rule table and the rest of checking are imported when a
+# check runs, so that the other commands start without them.
 FORM_SUFFIXES = (".xml", ".xlsx", ".xlsm", ".xls")
-REPORTS: dict[str, type[CheckReport]] = {"text": TextReport, "json": JsonReport,
-                                          "github": GithubReport, "sarif": SarifReport}
+FORMATS = ("github", "json", "sarif", "text")
 
 
 def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -30,14 +32,14 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
                     "1 when there are findings, 2 when an input could not be read.")
     parser.add_argument("forms", nargs="+", metavar="FORM",
                         help="an XForm, an XLSForm, or a directory of them")
-    parser.add_argument("--format", choices=sorted(REPORTS), default="text",
+    parser.add_argument("--format", choices=FORMATS, default="text",
                         help="text for reading (the default), json for programs, "
                              "github for workflow annotations, sarif for code scanning")
-    parser.add_argument("--select", type=codes.parse_selectors, metavar="CODES",
+    parser.add_argument("--select", type=_selectors, metavar="CODES",
                         help="report only these rule codes, comma-separated; a code's start "
                              "stands for every code it starts (XF1: the regex rules). "
                              "`tolvar rules` lists them")
-    parser.add_argument("--ignore", type=codes.parse_selectors, metavar="CODES",
+    parser.add_argument("--ignore", type=_selectors, metavar="CODES",
                         help="leave out these rule codes, as --select names them")
     parser.add_argument("--exit-zero", action="store_true",
                         help="exit 0 even when there are findings (2 still means an input "
@@ -45,13 +47,28 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
     parser.set_defaults(run=run)
 
 
+def _selectors(text: str) -> list[str]:
+    from tolvar_cli import codes
+
+    return codes.parse_selectors(text)
+
+
+def _reports() -> dict[str, type[CheckReport]]:
+    from tolvar_cli.check_report import GithubReport, JsonReport, TextReport
+    from tolvar_cli.sarif import SarifReport
+
+    return {"text": TextReport, "json": JsonReport, "github": GithubReport, "sarif": SarifReport}
+
+
 def run(arguments: argparse.Namespace) -> int:
+    from tolvar_cli import codes
+
     for selectors in (arguments.select, arguments.ignore):
         if unknown := codes.unknown_selectors(selectors or ()):
             complain(f"no rule has the code {', '.join(unknown)}; `tolvar rules` lists them")
             return BAD_INPUT
     items = expand(arguments.forms, FORM_SUFFIXES, "forms (.xml, .xlsx, .xls)")
-    checker = _Checker(REPORTS[arguments.format](sys.stdout),
+    checker = _Checker(_reports()[arguments.format](sys.stdout),
                        codes.CodeFilter(arguments.select, arguments.ignore))
     done = 0
     try:
@@ -72,11 +89,16 @@ def run(arguments: argparse.Namespace) -> int:
 
 class _Checker:
     def __init__(self, report: CheckReport, selected: codes.CodeFilter) -> None:
+        from tolvar_cli.check_report import CheckTally
+
         self.report = report
         self.tally = CheckTally()
         self._selected = selected
 
     def check(self, path: Path) -> None:
+        from tolvar_cli import codes
+        from tolvar_cli.locate import BindLines, Places
+
         try:
             form = read_form(path)
             findings = tolvar.check_form(form.text)
@@ -103,6 +125,8 @@ class _Checker:
         self.report.error(error.path, str(error))
 
     def _reported(self, form: Form, findings: list[Coded]) -> list[Coded]:
+        from tolvar_cli import suppression
+
         selected = [finding for finding in findings if self._selected.reports(finding["code"])]
         if not selected:
             return selected

@@ -16,7 +16,6 @@ import sys
 from pathlib import Path
 from typing import Any
 
-from tolvar_cli import codes
 
 CONFIG_FILE = "pyproject.toml"
 
@@ -81,6 +80,8 @@ def _codes(path: Path, key: str, value: Any) -> list[str]:
     if not isinstance(value, list) or not all(isinstance(item, str) for item in value):
         raise ConfigError(f"{path}: [tool.tolvar] {key} is a list of rule codes, such as [\"XF101\"]")
     selectors = [selector.strip().upper() for selector in value]
+    from tolvar_cli import codes  # its table is only needed when a file names codes
+
     if unknown := codes.unknown_selectors(selectors):
         raise ConfigError(f"{path}: [tool.tolvar] {key} names no rule: {', '.join(unknown)}")
     return selectors

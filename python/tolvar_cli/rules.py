@@ -5,7 +5,6 @@ import argparse
 import json
 import sys
 
-from tolvar_cli.codes import ALL_RULES, RULES
 from tolvar_cli.output import CLEAN
 
 
@@ -19,6 +18,9 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
 
 
 def run(arguments: argparse.Namespace) -> int:
+    # Imported here: other commands need not build the table to start.
+    from tolvar_cli.codes import ALL_RULES, RULES
+
     if arguments.format == "json":
         json.dump([{"code": rule.code, "name": rule.name, "construct": rule.construct,
                     "breaks": rule.breaks, "engines": rule.engines} for rule in ALL_RULES],
