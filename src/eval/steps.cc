@@ -90,11 +90,27 @@ Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& 
   return Done{};
 }
 
+// ".." and "." from one node, the commonest steps after plain child steps
+// ("../age"), change the list in place; false for any other step.
+bool step_in_place(Nodes& nodes, Axis axis, const Step& step, const XmlDocument& document) {
+  if (nodes.size() != 1 || !step.test.any || !step.predicates.empty()) return false;
+  if (axis == Axis::Self) return true;
+  if (axis != Axis::Parent) return false;
+  const NodeId parent = document[nodes.front()].parent();
+  if (parent == kNoNode) {
+    nodes.clear();
+  } else {
+    nodes.front() = parent;
+  }
+  return true;
+}
+
 // One step from every node of the list; predicates see each node's own
 // candidates, so positions count per context node.
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
   if (axis == Axis::Child && is_plain_child(step)) return plain_child_step(nodes, step.test.name, context);
+  if (step_in_place(nodes, axis, step, document)) return Done{};
   Nodes out;
   Nodes candidates;
   ExpandedSubtree expanded(document, axis, step);
