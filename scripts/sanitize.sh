@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the C++ unit tests and the extension module with AddressSanitizer and
 # UndefinedBehaviorSanitizer (clang), runs the unit tests, then the whole
-# pytest suite against the sanitized module. Any report fails the run.
+# pytest suite against the sanitized module; then runs the tests of judging
+# on worker threads under ThreadSanitizer. Any report fails the run.
 #
 #   bash scripts/sanitize.sh
 #
@@ -48,3 +49,11 @@ run_python() {
 run_python -c "import sys, tolvar; sys.exit(not tolvar.__file__.startswith('$PWD/$module'))" \
   || { echo "the sanitized module was not the one imported" >&2; exit 1; }
 run_python -m pytest -q -p no:cacheprovider tests
+
+threads=build/sanitize-threads
+CC=clang CXX=clang++ .venv/bin/cmake -S . -B "$threads" -G Ninja \
+  -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+  -DTOLVAR_PYTHON=OFF -DTOLVAR_TESTS=ON >/dev/null
+.venv/bin/cmake --build "$threads" -j"${JOBS:-2}" --target rules_tests
+TSAN_OPTIONS=halt_on_error=1 "$threads/rules_tests" --gtest_filter='*JudgeBatch*'
