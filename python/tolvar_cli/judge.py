@@ -13,6 +13,7 @@ from typing import TypeAlias
 import tolvar
 
 from tolvar_cli import clock
+from tolvar_cli.block_output import BlockOutput
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally, Rendered
 from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
@@ -104,16 +105,17 @@ def run(arguments: argparse.Namespace) -> int:
     skip = [form.path] if media is None else [form.path, media]
     items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
     found, outcomes = judge.outcomes(items, arguments.jobs)
-    batch = _Batch(report(sys.stdout), JudgeTally(),
-                   Progress(len(found), "submissions", sys.stderr, sys.stdout))
-    try:
-        for outcome in outcomes:
-            batch.add(outcome)
-    except KeyboardInterrupt:
+    with BlockOutput(sys.stdout) as out:
+        batch = _Batch(report(out), JudgeTally(), Progress(len(found), "submissions", sys.stderr, out),
+                       out)
+        try:
+            for outcome in outcomes:
+                batch.add(outcome)
+        except KeyboardInterrupt:
+            batch.finish()
+            complain(f"interrupted after {batch.done} of {plural(len(found), 'submission')}")
+            return INTERRUPTED
         batch.finish()
-        complain(f"interrupted after {batch.done} of {plural(len(found), 'submission')}")
-        return INTERRUPTED
-    batch.finish()
     failing = batch.tally.findings_of(arguments.fail_on or list(KINDS))
     status = exit_status(batch.tally.unjudged, failing)
     return CLEAN if arguments.exit_zero and status != BAD_INPUT else status
@@ -189,6 +191,7 @@ class _Batch:
     report: JudgeReport
     tally: JudgeTally
     progress: Progress
+    out: BlockOutput
 
     @property
     def done(self) -> int:
@@ -199,6 +202,7 @@ class _Batch:
         if isinstance(outcome, InputError):
             self.tally.unjudged += 1
             self.progress.clear()  # the complaint goes to the bar's own stream
+            self.out.flush()  # and comes after the reports before it
             complain(str(outcome))
         else:
             kinds, rendered = outcome
@@ -209,4 +213,6 @@ class _Batch:
 
     def finish(self) -> None:
         self.progress.close()
+        self.out.flush()  # before a summary on stderr
         self.report.finish(self.tally)
+        self.out.flush()

@@ -5,13 +5,14 @@ import collections
 import dataclasses
 import io
 import sys
-from typing import TYPE_CHECKING, TextIO, TypeAlias, Union
+from typing import TYPE_CHECKING, TypeAlias, Union
 
 from tolvar_cli.output import plural
 from tolvar_cli.workflow import workflow_command
 
 if TYPE_CHECKING:
     from tolvar import SubmissionFinding
+    from tolvar_cli.block_output import Writer
 
 # What stands for one submission in a report until it is written: text, or
 # what the text report still has to fold (see TextReport.render).
@@ -65,7 +66,7 @@ class JudgeReport:
     the submissions' order.
     """
 
-    def __init__(self, out: TextIO) -> None:
+    def __init__(self, out: Writer) -> None:
         self.out = out
 
     @staticmethod
@@ -88,7 +89,7 @@ class TextReport(JudgeReport):
 
     _WIDTH = max(len(kind) for kind in KINDS)
 
-    def __init__(self, out: TextIO) -> None:
+    def __init__(self, out: Writer) -> None:
         super().__init__(out)
         self._causes: collections.Counter[str] = collections.Counter()
 
@@ -144,7 +145,7 @@ class JsonReport(JudgeReport):
 class CsvReport(JudgeReport):
     FIELDS = ("submission", "path", "kind", "says")
 
-    def __init__(self, out: TextIO) -> None:
+    def __init__(self, out: Writer) -> None:
         super().__init__(out)
         out.write(_csv_rows([self.FIELDS]))
 

@@ -4,6 +4,7 @@ from __future__ import annotations
 from typing import TYPE_CHECKING, Any, TextIO
 
 if TYPE_CHECKING:
+    from tolvar_cli.block_output import Writer
     from tqdm import tqdm
 
 # Short batches finish before a bar would help; redrawing more often than
@@ -23,7 +24,7 @@ class Progress:
     redraw, and `make_room` clears the bar before a line is written to it.
     """
 
-    def __init__(self, total: int, noun: str, stream: TextIO, above: TextIO) -> None:
+    def __init__(self, total: int, noun: str, stream: TextIO, above: Writer) -> None:
         enabled = total >= MIN_ITEMS and stream.isatty()
         self._above = above
         self._shares_terminal = enabled and above.isatty()

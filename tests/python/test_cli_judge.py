@@ -293,3 +293,16 @@ def test_bundled_example_shows_findings_of_every_kind():
     result = run("judge", "--format", "csv", str(EXAMPLES / "household.xml"), str(EXAMPLES / "submissions"))
     kinds = {row["kind"] for row in csv.DictReader(io.StringIO(result.stdout))}
     assert kinds == {"constraint", "required", "calculation", "not-evaluated"}
+
+
+@pytest.mark.parametrize("unbuffered", ["", "1"])
+def test_reports_and_complaints_keep_their_order_on_one_stream(batch, unbuffered):
+    (batch / "export" / "uuid-2" / "submission.xml").write_text("<data>")
+    merged = subprocess.run([TOLVAR, "judge", "--format", "csv", "form.xml", "export"], cwd=batch,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                            env={**os.environ, "PYTHONUNBUFFERED": unbuffered})
+    header, complaint, *rows, summary = merged.stdout.splitlines()  # uuid-1 has no findings
+    assert (header, complaint) == ("submission,path,kind,says",
+                                   "tolvar: export/uuid-2/submission.xml: unclosed elements")
+    assert rows and all(row.startswith("export/uuid-3/submission.xml,") for row in rows)
+    assert summary.startswith("judged 2 submissions")
