@@ -2,13 +2,12 @@
 from __future__ import annotations
 
 import argparse
-import dataclasses
 import itertools
 import os
 import sys
 from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import TypeAlias
+from typing import NamedTuple, TypeAlias
 
 import tolvar
 
@@ -106,8 +105,7 @@ def run(arguments: argparse.Namespace) -> int:
     items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
     found, outcomes = judge.outcomes(items, arguments.jobs)
     with BlockOutput(sys.stdout) as out:
-        batch = _Batch(report(out), JudgeTally(), Progress(len(found), "submissions", sys.stderr, out),
-                       out)
+        batch = _Batch(report(out), Progress(len(found), "submissions", sys.stderr, out), out)
         try:
             for outcome in outcomes:
                 batch.add(outcome)
@@ -138,8 +136,7 @@ def _cores() -> int:
 Outcome: TypeAlias = "tuple[tuple[str, ...], Rendered] | InputError"
 
 
-@dataclasses.dataclass(frozen=True)
-class _Judge:
+class _Judge(NamedTuple):
     form: tolvar.Form
     today: str | None
     now: str | None
@@ -186,12 +183,12 @@ class _Judge:
             raise InputError(path, str(error)) from None
 
 
-@dataclasses.dataclass
 class _Batch:
-    report: JudgeReport
-    tally: JudgeTally
-    progress: Progress
-    out: BlockOutput
+    def __init__(self, report: JudgeReport, progress: Progress, out: BlockOutput) -> None:
+        self.report = report
+        self.tally = JudgeTally()
+        self.progress = progress
+        self.out = out
 
     @property
     def done(self) -> int:

@@ -2,7 +2,6 @@
 from __future__ import annotations
 
 import collections
-import dataclasses
 import io
 import sys
 from typing import TYPE_CHECKING, TypeAlias, Union
@@ -22,12 +21,12 @@ Rendered: TypeAlias = Union[str, "tuple[str, int, list[tuple[str, str | None]]]"
 KINDS = ("constraint", "required", "calculation", "not-evaluated")
 
 
-@dataclasses.dataclass
 class JudgeTally:
-    clean: int = 0
-    with_findings: int = 0
-    unjudged: int = 0
-    kinds: collections.Counter[str] = dataclasses.field(default_factory=collections.Counter)
+    def __init__(self) -> None:
+        self.clean = 0
+        self.with_findings = 0
+        self.unjudged = 0
+        self.kinds: collections.Counter[str] = collections.Counter()
 
     @property
     def findings(self) -> int:

@@ -1,12 +1,12 @@
 """Reading forms and submissions from disk into the XML text the engine takes."""
 from __future__ import annotations
 
-import dataclasses
 import errno
 import os
 import re
 import stat
 from pathlib import Path
+from typing import NamedTuple
 
 from tolvar_cli import xlsform
 from tolvar_cli.errors import InputError
@@ -34,8 +34,7 @@ _READ_FAILURES = {
 }
 
 
-@dataclasses.dataclass(frozen=True)
-class Form:
+class Form(NamedTuple):
     path: Path
     text: str
     # For a converted XLSForm: its survey rows, since line numbers in the

@@ -1,8 +1,8 @@
 """XLSForm workbooks, converted in memory to XForms when pyxform is installed."""
 from __future__ import annotations
 
-import dataclasses
 from pathlib import Path
+from typing import NamedTuple
 
 from tolvar_cli.errors import InputError
 from tolvar_cli.survey_rows import SurveyRows
@@ -18,8 +18,7 @@ def is_workbook(path: Path, data: bytes) -> bool:
     return path.suffix.lower() in _SUFFIXES or data.startswith(_SIGNATURES)
 
 
-@dataclasses.dataclass(frozen=True)
-class Conversion:
+class Conversion(NamedTuple):
     xform: str
     rows: SurveyRows
     warnings: tuple[str, ...]
@@ -29,6 +28,8 @@ def to_xform(path: Path, data: bytes) -> Conversion:
     """The XForm pyxform makes of the workbook, with its survey rows and
     pyxform's warnings, or an InputError saying why not."""
     try:
+        from dataclasses import asdict  # pyxform's sheets are a dataclass
+
         from pyxform import xls2xform
         from pyxform.xls2json_backends import get_xlsform
     except ImportError:
@@ -42,7 +43,7 @@ def to_xform(path: Path, data: bytes) -> Conversion:
         # Read once: the rows for locating findings, the same data for converting.
         sheets = get_xlsform(xlsform=workbook)
         rows = SurveyRows([dict(row) for row in sheets.survey or ()])
-        xform = str(xls2xform.convert(xlsform=dataclasses.asdict(sheets), warnings=warnings).xform)
+        xform = str(xls2xform.convert(xlsform=asdict(sheets), warnings=warnings).xform)
     except Exception as error:  # pyxform reports a bad workbook with many exception types
         raise InputError(path, f"the XLSForm could not be converted: {_one_line(error)}") from None
     return Conversion(xform, rows, tuple(_one_line(warning) for warning in warnings))
