@@ -27,8 +27,6 @@ bool in_ranges(const CodeRange (&ranges)[N], char32_t c) {
   return found != std::end(ranges) && found->first <= c;
 }
 
-bool is_ascii_white(unsigned char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
-
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Length of the well-formed sequence at text[pos], or 0 when it is malformed:

@@ -16,6 +16,8 @@
 
 namespace tolvar {
 
+class XmlReader;
+
 using NodeId = std::size_t;
 inline constexpr NodeId kNoNode = std::numeric_limits<NodeId>::max();
 inline constexpr std::size_t kNoRank = std::numeric_limits<std::size_t>::max();
@@ -40,6 +42,7 @@ class XmlNode {
 
  private:
   friend class XmlDocument;
+  friend class XmlReader;
   using Link = std::uint32_t;
   static constexpr Link kNone = std::numeric_limits<Link>::max();
   static NodeId widen(Link link) { return link == kNone ? kNoNode : link; }
@@ -172,6 +175,8 @@ class XmlDocument {
   std::optional<std::string_view> attribute(NodeId node, std::string_view name) const;
 
  private:
+  // Builds nodes in place, in document order.
+  friend class XmlReader;
   using Link = XmlNode::Link;
   const char* store(std::string_view text);
   // Appends node to the list headed by `head`.

@@ -167,6 +167,39 @@ struct PendingAttribute {
   std::string_view value;
 };
 
+// The local name of a start tag that holds one ASCII name and nothing else,
+// found in one pass; false for anything else, which the general path reads.
+bool read_bare_name(std::string_view content, std::string_view& name) {
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < content.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(content[at]);
+    if (byte >= 0x80 || is_ascii_white(byte)) return false;
+    if (byte == ':') start = at + 1;
+  }
+  name = content.substr(start);
+  return true;
+}
+
+// Names are short: a byte loop beats a call to memcmp.
+bool same_bytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t at = 0; at < a.size(); ++at) {
+    if (a[at] != b[at]) return false;
+  }
+  return true;
+}
+
+// Most runs between tags are a few bytes: a byte loop finds their end sooner
+// than a library search would start.
+bool is_text_blank(std::string_view run) {
+  if (run.empty()) return true;
+  const auto first = static_cast<unsigned char>(run.front());
+  if (first < 0x80 && !is_ascii_white(first)) return false;
+  return is_blank(run);
+}
+
+}  // namespace
+
 class XmlReader {
  public:
   explicit XmlReader(std::string_view text) : text_(text) {
@@ -177,27 +210,24 @@ class XmlReader {
   }
 
   Status read() {
-    std::size_t pos = 0;
-    while ((pos = text_.find('<', pos)) != kNotFound) {
-      // Outside an element's first text run a CDATA section is discarded
-      // like any other text.
-      if (const Markup* markup = markup_at(text_, pos)) {
-        pos = markup_span(text_, pos, *markup).end;
-        continue;
-      }
+    std::size_t pos = next_open(0);
+    while (pos < text_.size()) {
       const std::size_t next = pos + 1;
-      // Document types and other declarations.
-      if (next < text_.size() && text_[next] == '!') {
-        pos = next;
+      const char kind = next < text_.size() ? text_[next] : '\0';
+      if (kind == '!' || kind == '?') {
+        // Outside an element's first text run a CDATA section is discarded
+        // like any other text; of other declarations only the "<" is skipped.
+        const Markup* markup = markup_at(text_, pos);
+        pos = next_open(markup != nullptr ? markup_span(text_, pos, *markup).end : next);
         continue;
       }
       const std::size_t tag_end = find_tag_end(text_, next);
       if (tag_end == kNotFound) return fail("unterminated tag");
       const std::string_view content = text_.substr(next, tag_end - next);
       pos = tag_end + 1;
-      Status status = content.starts_with('/') ? close_element(content.substr(1))
-                                               : open_element(content, pos);
+      Status status = kind == '/' ? close_element(content.substr(1)) : open_element(content, pos);
       if (!status.ok()) return status;
+      pos = next_open(pos);
     }
     if (!open_.empty()) return fail("unclosed elements");
     // Ids follow start tags, each element followed by its attributes: that
@@ -210,17 +240,27 @@ class XmlReader {
   XmlDocument take_document() { return std::move(document_); }
 
  private:
+  using Link = XmlNode::Link;
+
+  // An element whose end tag is still to come, with what closing it needs.
+  struct OpenElement {
+    NodeId id;
+    std::string_view name;
+    Link last_child;
+  };
+
   Status close_element(std::string_view rest) {
     if (open_.empty()) return fail("closing tag without opening");
-    const std::string_view name = document_[open_.back()].name();
+    const OpenElement element = open_.back();
     open_.pop_back();
-    if (rest == name) return Done{};
+    finish_children(element);
+    if (same_bytes(rest, element.name)) return Done{};
     const std::string_view closing = local_name(trim_white(rest));
-    if (closing == name) return Done{};
+    if (closing == element.name) return Done{};
     std::string message = "closing </";
     message += closing;
     message += "> does not match open <";
-    message += name;
+    message += element.name;
     message += '>';
     return fail(std::move(message));
   }
@@ -230,26 +270,66 @@ class XmlReader {
   Status open_element(std::string_view content, std::size_t& pos) {
     const bool self_closing = content.ends_with('/');
     while (content.ends_with('/')) content.remove_suffix(1);
-    const std::size_t first_white = find_white(content);
-    const std::size_t name_start = skip_white(content);
-    const std::size_t name_end = name_start == 0 ? first_white : find_white(content, name_start);
-    read_attributes(content.substr(first_white));
-    const NodeId element =
-        document_.new_element(local_name(content.substr(name_start, name_end - name_start)));
-    for (const PendingAttribute& attribute : attributes_) {
-      document_.add_attribute(element, local_name(attribute.name),
-                              decode_entities(attribute.value, scratch_));
+    std::string_view name;
+    NodeId element;
+    if (read_bare_name(content, name)) {
+      element = add_element(name);
+    } else {
+      const std::size_t first_white = find_white(content);
+      const std::size_t name_start = skip_white(content);
+      const std::size_t name_end =
+          name_start == 0 ? first_white : find_white(content, name_start);
+      read_attributes(content.substr(first_white));
+      name = local_name(content.substr(name_start, name_end - name_start));
+      element = add_element(name);
+      for (const PendingAttribute& attribute : attributes_) {
+        document_.add_attribute(element, local_name(attribute.name),
+                                decode_entities(attribute.value, scratch_));
+      }
     }
     if (open_.empty()) {
       if (document_.has_root()) return fail("more than one root element");
       document_.root = element;
     } else {
-      document_.append_child(open_.back(), element);
+      append_to_open(element);
     }
     if (self_closing) return Done{};
     pos = capture_text(element, pos);
-    open_.push_back(element);
+    open_.push_back({element, name, XmlNode::kNone});
     return Done{};
+  }
+
+  NodeId add_element(std::string_view name) {
+    XmlNode& node = document_.nodes_.emplace_back();
+    node.name_ = document_.store(name);
+    node.name_size_ = static_cast<std::uint32_t>(name.size());
+    return document_.nodes_.size() - 1;
+  }
+
+  // Links child after the last child of the innermost open element. The
+  // first child's link back to the last is set when the parent closes.
+  void append_to_open(NodeId child) {
+    OpenElement& parent = open_.back();
+    XmlNode& node = document_.nodes_[child];
+    node.parent_ = static_cast<Link>(parent.id);
+    if (parent.last_child == XmlNode::kNone) {
+      document_.nodes_[parent.id].first_child_ = static_cast<Link>(child);
+    } else {
+      document_.nodes_[parent.last_child].next_ = static_cast<Link>(child);
+      node.previous_ = parent.last_child;
+    }
+    parent.last_child = static_cast<Link>(child);
+  }
+
+  void finish_children(const OpenElement& element) {
+    if (element.last_child == XmlNode::kNone) return;
+    document_.nodes_[document_.nodes_[element.id].first_child_].previous_ = element.last_child;
+  }
+
+  void keep_text(NodeId element, std::string_view text) {
+    XmlNode& node = document_.nodes_[element];
+    node.text_ = document_.store(text);
+    node.text_size_ = static_cast<std::uint32_t>(text.size());
   }
 
   // Malformed attribute text ends the list quietly: the attribute at fault
@@ -282,7 +362,7 @@ class XmlReader {
     const std::string_view run = text_.substr(from, end - from);
     const Markup* markup = markup_at(text_, end);
     if (markup == nullptr) {
-      if (!is_blank(run)) document_.set_text(element, decode_entities(run, scratch_));
+      if (!is_text_blank(run)) keep_text(element, decode_entities(run, scratch_));
       return end;
     }
     joined_.assign(decode_entities(run, scratch_));
@@ -293,24 +373,23 @@ class XmlReader {
       joined_ += decode_entities(text_.substr(span.end, end - span.end), scratch_);
       markup = markup_at(text_, end);
     } while (markup != nullptr);
-    if (!is_blank(joined_)) document_.set_text(element, joined_);
+    if (!is_blank(joined_)) keep_text(element, joined_);
     return end;
   }
 
   // The next "<" from `from`, or the end of the text.
   std::size_t next_open(std::size_t from) const {
+    if (from < text_.size() && text_[from] == '<') return from;
     return std::min(text_.find('<', from), text_.size());
   }
 
   std::string_view text_;
   XmlDocument document_;
-  std::vector<NodeId> open_;
+  std::vector<OpenElement> open_;
   std::vector<PendingAttribute> attributes_;  // of the tag being read
   std::string scratch_;  // a decoded text on its way into the document
   std::string joined_;   // a text run pieced together around comments and CDATA
 };
-
-}  // namespace
 
 Result<XmlDocument> parse_xml(std::string_view text) {
   // As every node takes at least four bytes of text, the node count stays
