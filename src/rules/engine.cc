@@ -51,7 +51,8 @@ Result<std::vector<SubmissionFinding>> judge_submission_text(
 Result<std::string> evaluate_expression_text(std::string_view expression,
                                              std::string_view submission_text,
                                              const GivenClock& clock, StopCheck* stop) {
-  Result<XmlDocument> instance = parse_xml(submission_text);
+  // The document lives only for this call, inside the caller's text.
+  Result<XmlDocument> instance = parse_xml_borrowing(submission_text);
   if (!instance.ok()) return instance.failure();
   Result<Expr> parsed = parse_expression(expression);
   if (!parsed.ok()) return parsed.failure();

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -103,12 +104,19 @@ NodeId XmlDocument::new_element(std::string_view name, std::string_view text) {
   return nodes_.size() - 1;
 }
 
+bool XmlDocument::is_borrowed(const char* text) const {
+  const std::less_equal<const char*> at_or_before;
+  return at_or_before(borrowed_.data(), text) &&
+         !at_or_before(borrowed_.data() + borrowed_.size(), text);
+}
+
 // A text that fits where the old one was is written over it: each node's
 // text has its own bytes in the store (never shared, never a literal unless
-// empty), so recomputing the same values leaves nothing behind.
+// empty), so recomputing the same values leaves nothing behind. A borrowed
+// text is the reader's input and stays as it is.
 void XmlDocument::set_text(NodeId id, std::string_view text) {
   XmlNode& node = nodes_[id];
-  if (!text.empty() && text.size() <= node.text_size_) {
+  if (!text.empty() && text.size() <= node.text_size_ && !is_borrowed(node.text_)) {
     std::memmove(const_cast<char*>(node.text_), text.data(), text.size());
     replaced_text_bytes_ += node.text_size_ - text.size();
   } else {

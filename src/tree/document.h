@@ -184,8 +184,14 @@ class XmlDocument {
   void unlink(Link& head, NodeId node);
   void restore_strings();
 
+  // Whether text lies in the borrowed input, which is never written.
+  bool is_borrowed(const char* text) const;
+
   std::vector<XmlNode, PageAllocator<XmlNode>> nodes_;
   StringStore strings_;
+  // The text this document was read from, when names and texts point into
+  // it rather than into the store; a copy of the document owns all of its.
+  std::string_view borrowed_;
   std::size_t replaced_text_bytes_ = 0;
   // Empty while the first ranked_by_id_ nodes are ranked by their ids.
   std::vector<Link> rank_;
@@ -202,6 +208,9 @@ inline constexpr std::string_view kDocumentTooLarge =
 // "more than one root element", "unclosed elements", "no root element", or
 // kDocumentTooLarge.
 Result<XmlDocument> parse_xml(std::string_view text);
+// As parse_xml, but names and texts that need no decoding are not copied:
+// they point into `text`, which must outlive the document.
+Result<XmlDocument> parse_xml_borrowing(std::string_view text);
 
 // The document as "<?xml version='1.0' ?>" followed by the tree on one line.
 std::string write_xml(const XmlDocument& document);

@@ -202,11 +202,14 @@ bool is_text_blank(std::string_view run) {
 
 class XmlReader {
  public:
-  explicit XmlReader(std::string_view text) : text_(text) {
+  // A borrowing reader leaves names and texts that need no decoding in
+  // `text` instead of copying them into the document.
+  XmlReader(std::string_view text, bool borrows) : text_(text), borrows_(borrows) {
     // Every node needs a "<" or an "=", and names and texts are never longer
     // than the text they come from, so neither arena grows while reading;
     // capacity beyond what is used is never touched.
-    document_.reserve(count_node_marks(text), text.size());
+    document_.reserve(count_node_marks(text), borrows ? 0 : text.size());
+    if (borrows) document_.borrowed_ = text;
   }
 
   Status read() {
@@ -301,7 +304,7 @@ class XmlReader {
 
   NodeId add_element(std::string_view name) {
     XmlNode& node = document_.nodes_.emplace_back();
-    node.name_ = document_.store(name);
+    node.name_ = keep(name);
     node.name_size_ = static_cast<std::uint32_t>(name.size());
     return document_.nodes_.size() - 1;
   }
@@ -326,9 +329,16 @@ class XmlReader {
     document_.nodes_[document_.nodes_[element.id].first_child_].previous_ = element.last_child;
   }
 
-  void keep_text(NodeId element, std::string_view text) {
+  // A piece of the input as a node string: stored, unless borrowed.
+  const char* keep(std::string_view piece) {
+    return borrows_ && !piece.empty() ? piece.data() : document_.store(piece);
+  }
+
+  // Sets the first text of an element, which is a piece of the input when
+  // it starts where the run does (no reference was decoded).
+  void keep_text(NodeId element, std::string_view text, std::string_view run) {
     XmlNode& node = document_.nodes_[element];
-    node.text_ = document_.store(text);
+    node.text_ = text.data() == run.data() ? keep(text) : document_.store(text);
     node.text_size_ = static_cast<std::uint32_t>(text.size());
   }
 
@@ -362,7 +372,7 @@ class XmlReader {
     const std::string_view run = text_.substr(from, end - from);
     const Markup* markup = markup_at(text_, end);
     if (markup == nullptr) {
-      if (!is_text_blank(run)) keep_text(element, decode_entities(run, scratch_));
+      if (!is_text_blank(run)) keep_text(element, decode_entities(run, scratch_), run);
       return end;
     }
     joined_.assign(decode_entities(run, scratch_));
@@ -373,7 +383,7 @@ class XmlReader {
       joined_ += decode_entities(text_.substr(span.end, end - span.end), scratch_);
       markup = markup_at(text_, end);
     } while (markup != nullptr);
-    if (!is_blank(joined_)) keep_text(element, joined_);
+    if (!is_blank(joined_)) keep_text(element, joined_, run);
     return end;
   }
 
@@ -384,6 +394,7 @@ class XmlReader {
   }
 
   std::string_view text_;
+  bool borrows_;
   XmlDocument document_;
   std::vector<OpenElement> open_;
   std::vector<PendingAttribute> attributes_;  // of the tag being read
@@ -391,14 +402,22 @@ class XmlReader {
   std::string joined_;   // a text run pieced together around comments and CDATA
 };
 
-Result<XmlDocument> parse_xml(std::string_view text) {
+namespace {
+
+Result<XmlDocument> read_xml(std::string_view text, bool borrows) {
   // As every node takes at least four bytes of text, the node count stays
   // far below what links can name.
   if (text.size() > kMaxDocumentBytes) return fail(std::string(kDocumentTooLarge));
-  XmlReader reader(text);
+  XmlReader reader(text, borrows);
   Status status = reader.read();
   if (!status.ok()) return status.failure();
   return reader.take_document();
 }
+
+}  // namespace
+
+Result<XmlDocument> parse_xml(std::string_view text) { return read_xml(text, false); }
+
+Result<XmlDocument> parse_xml_borrowing(std::string_view text) { return read_xml(text, true); }
 
 }  // namespace tolvar

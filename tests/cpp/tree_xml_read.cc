@@ -183,6 +183,40 @@ TEST(ParseXml, DecodesEachReferenceOnce) {
   }
 }
 
+// Borrowed names and texts stay in the input, decoded ones are the
+// document's own; either way the tree is the one parse_xml reads.
+TEST(ParseXml, BorrowingReadsTheSameTree) {
+  const std::string_view cases[] = {
+      "<h:a x='1&amp;2' y=\"3\"><b>t</b><c>&lt;c&gt;</c><d>1<!-- x -->2</d></h:a>",
+      "<a><![CDATA[<5>]]></a>",
+      "<a>  </a>",
+      "<a> x <b/>y</a>",
+      "<a\xC2\xA0x='1'>t</a>",
+  };
+  for (std::string_view xml : cases) {
+    SCOPED_TRACE(xml);
+    Result<XmlDocument> owned = parse_xml(xml);
+    Result<XmlDocument> borrowed = parse_xml_borrowing(xml);
+    ASSERT_TRUE(owned.ok() && borrowed.ok());
+    EXPECT_EQ(sketch(borrowed.value(), borrowed.value().root),
+              sketch(owned.value(), owned.value().root));
+  }
+}
+
+TEST(ParseXml, EditsNeverWriteIntoTheBorrowedText) {
+  const std::string xml = "<a><b>long text</b></a>";
+  Result<XmlDocument> parsed = parse_xml_borrowing(xml);
+  ASSERT_TRUE(parsed.ok());
+  XmlDocument& document = parsed.value();
+  const NodeId b = document[document.root].first_child();
+  document.set_text(b, "short");
+  const XmlDocument copy = document;
+  document.set_text(b, "x");
+  EXPECT_EQ(xml, "<a><b>long text</b></a>");
+  EXPECT_EQ(document[b].text(), "x");
+  EXPECT_EQ(copy[b].text(), "short");
+}
+
 TEST(ParseXml, NumbersNodesInStartTagOrder) {
   Result<XmlDocument> parsed = parse_xml("<r a='1' b='2'><x c='3'><y/></x><z/></r>");
   ASSERT_TRUE(parsed.ok());
