@@ -252,18 +252,21 @@ class XmlReader {
     Link last_child;
   };
 
+  // The open element is read in place rather than copied out: it was
+  // pushed moments ago, and a wide copy would wait on the stores that wrote it.
   Status close_element(std::string_view rest) {
     if (open_.empty()) return fail("closing tag without opening");
-    const OpenElement element = open_.back();
-    open_.pop_back();
+    const OpenElement& element = open_.back();
     finish_children(element);
-    if (same_bytes(rest, element.name)) return Done{};
+    const std::string_view name = element.name;
+    open_.pop_back();
+    if (same_bytes(rest, name)) return Done{};
     const std::string_view closing = local_name(trim_white(rest));
-    if (closing == element.name) return Done{};
+    if (closing == name) return Done{};
     std::string message = "closing </";
     message += closing;
     message += "> does not match open <";
-    message += element.name;
+    message += name;
     message += '>';
     return fail(std::move(message));
   }
