@@ -11,7 +11,7 @@ namespace tolvar {
 
 bool is_white_space(char32_t c);  // White_Space property
 // The White_Space property for a byte below 0x80.
-inline bool is_ascii_white(unsigned char byte) {
+constexpr bool is_ascii_white(unsigned char byte) {
   return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 bool is_alphabetic(char32_t c);   // Alphabetic derived property

@@ -3,6 +3,7 @@
 // sections read as text; other declarations are never parsed: their "<" is
 // skipped and their text falls through as ignored text.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -167,18 +168,15 @@ struct PendingAttribute {
   std::string_view value;
 };
 
-// The local name of a start tag that holds one ASCII name and nothing else,
-// found in one pass; false for anything else, which the general path reads.
-bool read_bare_name(std::string_view content, std::string_view& name) {
-  std::size_t start = 0;
-  for (std::size_t at = 0; at < content.size(); ++at) {
-    const auto byte = static_cast<unsigned char>(content[at]);
-    if (byte >= 0x80 || is_ascii_white(byte)) return false;
-    if (byte == ':') start = at + 1;
+// Bytes of a plain name: ASCII without white space, quotes, "/" or ">".
+constexpr auto kPlainNameBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int byte = 0; byte < 0x80; ++byte) {
+    plain[byte] = !is_ascii_white(static_cast<unsigned char>(byte)) && byte != '"' &&
+                  byte != '\'' && byte != '/' && byte != '>';
   }
-  name = content.substr(start);
-  return true;
-}
+  return plain;
+}();
 
 // Names are short: a byte loop beats a call to memcmp.
 bool same_bytes(std::string_view a, std::string_view b) {
@@ -224,11 +222,18 @@ class XmlReader {
         pos = next_open(markup != nullptr ? markup_span(text_, pos, *markup).end : next);
         continue;
       }
-      const std::size_t tag_end = find_tag_end(text_, next);
+      if (kind == '/' && closes_plainly(next + 1, pos)) {
+        pos = next_open(pos);
+        continue;
+      }
+      const std::size_t plain_end = kind == '/' ? kNotFound : plain_tag_end(next);
+      const bool plain = plain_end != kNotFound;
+      const std::size_t tag_end = plain ? plain_end : find_tag_end(text_, next);
       if (tag_end == kNotFound) return fail("unterminated tag");
       const std::string_view content = text_.substr(next, tag_end - next);
       pos = tag_end + 1;
-      Status status = kind == '/' ? close_element(content.substr(1)) : open_element(content, pos);
+      Status status =
+          kind == '/' ? close_element(content.substr(1)) : open_element(content, plain, pos);
       if (!status.ok()) return status;
       pos = next_open(pos);
     }
@@ -248,9 +253,38 @@ class XmlReader {
   // An element whose end tag is still to come, with what closing it needs.
   struct OpenElement {
     NodeId id;
-    std::string_view name;
+    std::string_view written_name;  // with its prefix
     Link last_child;
+    bool plain;  // its start tag was a plain name
   };
+
+  // The ">" that ends a start tag made of one plain name, perhaps followed
+  // by the "/" of a self-closing tag: most tags, read in one pass.
+  // kNotFound for any other tag, which find_tag_end reads.
+  std::size_t plain_tag_end(std::size_t from) const {
+    std::size_t at = from;
+    while (at < text_.size() && kPlainNameBytes[static_cast<unsigned char>(text_[at])]) ++at;
+    if (at < text_.size() && text_[at] == '>') return at;
+    if (at + 1 < text_.size() && text_[at] == '/' && text_[at + 1] == '>') return at + 1;
+    return kNotFound;
+  }
+
+  // An end tag at `from` (past "</") that repeats the plain start tag of the
+  // innermost element byte for byte closes it with no further reading, and
+  // moves pos past it. Any other end tag is left to close_element.
+  bool closes_plainly(std::size_t from, std::size_t& pos) {
+    if (open_.empty() || !open_.back().plain) return false;
+    const OpenElement& element = open_.back();
+    const std::size_t end = from + element.written_name.size();
+    if (end >= text_.size() || text_[end] != '>' ||
+        !same_bytes(text_.substr(from, element.written_name.size()), element.written_name)) {
+      return false;
+    }
+    finish_children(element);
+    open_.pop_back();
+    pos = end + 1;
+    return true;
+  }
 
   // The open element is read in place rather than copied out: it was
   // pushed moments ago, and a wide copy would wait on the stores that wrote it.
@@ -258,9 +292,10 @@ class XmlReader {
     if (open_.empty()) return fail("closing tag without opening");
     const OpenElement& element = open_.back();
     finish_children(element);
-    const std::string_view name = element.name;
+    const std::string_view written_name = element.written_name;
     open_.pop_back();
-    if (same_bytes(rest, name)) return Done{};
+    if (same_bytes(rest, written_name)) return Done{};
+    const std::string_view name = local_name(written_name);
     const std::string_view closing = local_name(trim_white(rest));
     if (closing == name) return Done{};
     std::string message = "closing </";
@@ -273,21 +308,21 @@ class XmlReader {
 
   // Reads a start tag; for one that is not self-closing, also captures the
   // text that follows it and moves pos to the next "<".
-  Status open_element(std::string_view content, std::size_t& pos) {
+  Status open_element(std::string_view content, bool plain, std::size_t& pos) {
     const bool self_closing = content.ends_with('/');
     while (content.ends_with('/')) content.remove_suffix(1);
-    std::string_view name;
+    std::string_view written_name = content;
     NodeId element;
-    if (read_bare_name(content, name)) {
-      element = add_element(name);
+    if (plain) {
+      element = add_element(local_name(written_name));
     } else {
       const std::size_t first_white = find_white(content);
       const std::size_t name_start = skip_white(content);
       const std::size_t name_end =
           name_start == 0 ? first_white : find_white(content, name_start);
       read_attributes(content.substr(first_white));
-      name = local_name(content.substr(name_start, name_end - name_start));
-      element = add_element(name);
+      written_name = content.substr(name_start, name_end - name_start);
+      element = add_element(local_name(written_name));
       for (const PendingAttribute& attribute : attributes_) {
         document_.add_attribute(element, local_name(attribute.name),
                                 decode_entities(attribute.value, scratch_));
@@ -301,7 +336,7 @@ class XmlReader {
     }
     if (self_closing) return Done{};
     pos = capture_text(element, pos);
-    open_.push_back({element, name, XmlNode::kNone});
+    open_.push_back({element, written_name, XmlNode::kNone, plain});
     return Done{};
   }
 

@@ -47,6 +47,7 @@ TEST(ParseXml, BuildsTheTreeLeniently) {
       {"<?xml version='1.0'?><data><a>1</a></data>", "data(a{1})"},
       {"<h:html xmlns:h=\"x\"><h:head/></h:html>", "html[h=x](head)"},
       {"<a:x><b/></b:x>", "x(b)"},
+      {"<p:a><b></p:b><c/></a >", "a(b c)"},
       {"<a xmlns=\"u\" jr:template=\"\"/>", "a[xmlns=u,template=]"},
       {"<a>x<b/>y</a>", "a{x}(b)"},
       {"<a>  </a>", "a"},
@@ -82,6 +83,9 @@ TEST(ParseXml, StopsAtTheFirstFault) {
   const FailureCase cases[] = {
       {"<a></b>", "closing </b> does not match open <a>"},
       {"<a><b></a>", "closing </a> does not match open <b>"},
+      {"<ab></a>", "closing </a> does not match open <ab>"},
+      {"<a></ab>", "closing </ab> does not match open <a>"},
+      {"<p:ab></p:a>", "closing </a> does not match open <ab>"},
       {"<x:a></ y:b >", "closing </b> does not match open <a>"},
       {"</a>", "closing tag without opening"},
       {"<a/></a>", "closing tag without opening"},
