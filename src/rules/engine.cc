@@ -8,7 +8,8 @@
 namespace tolvar {
 
 Result<std::vector<Finding>> check_form_text(std::string_view form_text, StopCheck* stop) {
-  Result<XmlDocument> document = parse_xml(form_text);
+  // The document lives only for this call, inside the caller's text.
+  Result<XmlDocument> document = parse_xml_borrowing(form_text);
   if (!document.ok()) return fail("XForm XML: " + document.error());
   std::vector<Finding> findings = check_form_document(document.value(), stop);
   if (stop != nullptr && stop->stopped()) return fail(kStoppedMessage);

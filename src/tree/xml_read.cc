@@ -323,10 +323,7 @@ class XmlReader {
       read_attributes(content.substr(first_white));
       written_name = content.substr(name_start, name_end - name_start);
       element = add_element(local_name(written_name));
-      for (const PendingAttribute& attribute : attributes_) {
-        document_.add_attribute(element, local_name(attribute.name),
-                                decode_entities(attribute.value, scratch_));
-      }
+      for (const PendingAttribute& attribute : attributes_) add_attribute(element, attribute);
     }
     if (open_.empty()) {
       if (document_.has_root()) return fail("more than one root element");
@@ -345,6 +342,15 @@ class XmlReader {
     node.name_ = keep(name);
     node.name_size_ = static_cast<std::uint32_t>(name.size());
     return document_.nodes_.size() - 1;
+  }
+
+  void add_attribute(NodeId element, const PendingAttribute& attribute) {
+    const NodeId id = add_element(local_name(attribute.name));
+    XmlNode& node = document_.nodes_[id];
+    keep_text(id, decode_entities(attribute.value, scratch_), attribute.value);
+    node.is_attribute_ = true;
+    node.parent_ = static_cast<Link>(element);
+    document_.link_last(document_.nodes_[element].first_attribute_, id);
   }
 
   // Links child after the last child of the innermost open element. The
@@ -372,11 +378,11 @@ class XmlReader {
     return borrows_ && !piece.empty() ? piece.data() : document_.store(piece);
   }
 
-  // Sets the first text of an element, which is a piece of the input when
-  // it starts where the run does (no reference was decoded).
-  void keep_text(NodeId element, std::string_view text, std::string_view run) {
-    XmlNode& node = document_.nodes_[element];
-    node.text_ = text.data() == run.data() ? keep(text) : document_.store(text);
+  // Sets a node's text, which is a piece of the input when it starts where
+  // the written text does (no reference was decoded).
+  void keep_text(NodeId id, std::string_view text, std::string_view written) {
+    XmlNode& node = document_.nodes_[id];
+    node.text_ = text.data() == written.data() ? keep(text) : document_.store(text);
     node.text_size_ = static_cast<std::uint32_t>(text.size());
   }
 
