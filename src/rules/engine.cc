@@ -16,8 +16,10 @@ Result<std::vector<Finding>> check_form_text(std::string_view form_text, StopChe
   return findings;
 }
 
-Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments) {
-  Result<Form> form = load_form(form_text);
+namespace {
+
+// The form with its attached files read in, and its instance's identity.
+Result<LoadedForm> with_attachments(Result<Form> form, const Attachments& attachments) {
   if (!form.ok()) return form.failure();
   Status attached = attach_files(form.value(), attachments);
   if (!attached.ok()) return attached.failure();
@@ -25,11 +27,17 @@ Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments&
   return LoadedForm{std::move(form).value(), std::move(identity)};
 }
 
+}  // namespace
+
+Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments) {
+  return with_attachments(load_form(form_text), attachments);
+}
+
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,
                                              const GivenClock& clock, StopCheck* stop) {
-  Result<XmlDocument> instance = parse_xml(submission.text());
+  // The submission's document lives only for this call, inside its text.
+  Result<XmlDocument> instance = parse_xml_borrowing(submission.text());
   if (!instance.ok()) return instance.failure();
-  submission.release();
   if (form.identity) {
     Status belongs = check_submission_of(*form.identity, instance.value());
     if (!belongs.ok()) return belongs.failure();
@@ -44,7 +52,8 @@ Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source subm
 Result<std::vector<SubmissionFinding>> judge_submission_text(
     std::string_view form_text, Source submission, const GivenClock& clock,
     const Attachments& attachments, StopCheck* stop) {
-  Result<LoadedForm> form = load_form_text(form_text, attachments);
+  // Loaded for this call only, so read in place.
+  Result<LoadedForm> form = with_attachments(load_form_in_place(form_text), attachments);
   if (!form.ok()) return form.failure();
   return judge(form.value(), std::move(submission), clock, stop);
 }

@@ -52,8 +52,8 @@ struct LoadedForm {
 // attach_files does.
 Result<LoadedForm> load_form_text(std::string_view form_text, const Attachments& attachments = {});
 
-// What the form's own rules say about one submission. The submission's text
-// is let go once it is parsed, so a large file is not held twice. Fails with
+// What the form's own rules say about one submission. The submission is read
+// in place: its names and texts are not copied out of its text. Fails with
 // the XML reader's message, or check_submission_of's for a submission of
 // another form.
 Result<std::vector<SubmissionFinding>> judge(const LoadedForm& form, Source submission,

@@ -171,10 +171,19 @@ Result<Value> evaluate_rule(const BindRule& rule, const EvalContext& context) {
   return evaluate(rule.expr.value(), context);
 }
 
-Result<Form> load_form(std::string_view text) {
-  Result<XmlDocument> document = parse_xml(text);
+namespace {
+
+Result<Form> load_parsed_form(Result<XmlDocument> document) {
   if (!document.ok()) return fail("XForm XML: " + document.error());
   return load_form_document(std::move(document).value());
+}
+
+}  // namespace
+
+Result<Form> load_form(std::string_view text) { return load_parsed_form(parse_xml(text)); }
+
+Result<Form> load_form_in_place(std::string_view text) {
+  return load_parsed_form(parse_xml_borrowing(text));
 }
 
 Result<Form> load_form_document(XmlDocument document) {

@@ -75,6 +75,9 @@ const XmlDocument* loaded_instance(const Form& form, std::string_view id);
 // rule that only nests too deep),
 // "the XForm declares no binds, so it carries no rules" or the cycle message.
 Result<Form> load_form(std::string_view text);
+// The same, with the form's document pointing into `text`, which must
+// outlive the form: for a form loaded for one call.
+Result<Form> load_form_in_place(std::string_view text);
 // The same, from an already parsed form document.
 Result<Form> load_form_document(XmlDocument document);
 

@@ -17,9 +17,6 @@ class Source {
   explicit Source(std::string content) : content_(std::move(content)), owned_(true) {}
 
   std::string_view text() const { return owned_ ? std::string_view(content_) : borrowed_; }
-  // Lets a file's content go once it has been parsed; the text is empty
-  // afterwards. A borrowed text is the caller's and stays.
-  void release() { std::string().swap(content_); }
 
  private:
   std::string_view borrowed_;
