@@ -47,7 +47,7 @@ class JudgeBatch {
  public:
   static constexpr std::size_t kAhead = 4096;
   // The most submissions a worker takes at once.
-  static constexpr std::size_t kChunk = 32;
+  static constexpr std::size_t kChunk = 128;
 
   JudgeBatch(std::shared_ptr<const LoadedForm> form, BatchClock clock, unsigned threads);
   ~JudgeBatch();
