@@ -10,12 +10,12 @@
 namespace tolvar {
 
 JudgeBatch::JudgeBatch(std::shared_ptr<const LoadedForm> form, BatchClock clock, unsigned threads)
-    : form_(std::move(form)), clock_(std::move(clock)) {
-  if (threads < 2) return;
+    : form_(std::move(form)), clock_(std::move(clock)), threads_(threads) {
+  if (threads_ < 2) return;
   // Without a thread the system refuses, the batch goes on with those it
   // has, or judges in the reader's thread when it has none.
   try {
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { work(); });
   } catch (const std::system_error&) {
   }
 }
@@ -98,7 +98,7 @@ std::size_t JudgeBatch::chunk_size() const {
   const std::size_t room = first_ + kAhead - claimed_;
   // Large enough that the reader wakes once per chunk rather than per
   // submission; at the end, small enough that every worker has a share.
-  const std::size_t share = closed_ ? unclaimed() / (2 * workers_.size()) : kChunk;
+  const std::size_t share = closed_ ? unclaimed() / (2 * std::size_t{threads_}) : kChunk;
   return std::min({std::max<std::size_t>(share, 1), kChunk, room});
 }
 

@@ -88,6 +88,9 @@ class JudgeBatch {
 
   std::shared_ptr<const LoadedForm> form_;
   BatchClock clock_;
+  // Set before any worker starts, so workers may read it without the lock
+  // while the constructor is still adding to workers_.
+  const unsigned threads_;
   std::atomic<bool> halted_{false};
 
   mutable std::mutex mutex_;
