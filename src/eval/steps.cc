@@ -30,17 +30,10 @@ Status apply_predicate(Nodes& nodes, const Expr& predicate, const EvalContext& c
   return Done{};
 }
 
-// Whether two names are equal, mostly settled by the length and the first
-// and last bytes before any call to compare the rest: sibling names differ
-// there, numbered ones such as "q1", "q2" at the end.
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         (a.empty() || (a.front() == b.front() && a.back() == b.back() && a == b));
-}
-
 void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& document) {
   if (test.any) return;
-  std::erase_if(candidates, [&](NodeId id) { return !same_name(document[id].name(), test.name); });
+  const NameKey key(test.name);
+  std::erase_if(candidates, [&](NodeId id) { return !document[id].has_name(key); });
 }
 
 // The rank range of the subtree a descendant step last expanded. Without
@@ -73,19 +66,33 @@ class ExpandedSubtree {
   std::size_t last_ = kNoRank;
 };
 
+void append_named_children(const XmlDocument& document, NodeId node, const NameKey& key,
+                           Nodes& out) {
+  for (NodeId child : document.children(node)) {
+    if (document[child].has_name(key)) out.push_back(child);
+  }
+}
+
 // The commonest step of all, a plain child step, needs no list of
-// candidates in between.
+// candidates in between; from one node, the commonest case, it reuses the
+// list it is given.
 Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& context) {
   const XmlDocument& document = context.document;
+  const NameKey key(name);
+  if (nodes.size() == 1) {
+    if (context.host.should_stop()) return fail(kStoppedMessage);
+    const NodeId node = nodes.front();
+    nodes.clear();
+    append_named_children(document, node, key, nodes);
+    return Done{};
+  }
   Nodes out;
   for (NodeId node : nodes) {
     if (context.host.should_stop()) return fail(kStoppedMessage);
-    for (NodeId child : document.children(node)) {
-      if (same_name(document[child].name(), name)) out.push_back(child);
-    }
+    append_named_children(document, node, key, out);
   }
   // The children of one node come in document order, each once.
-  if (nodes.size() > 1) normalise(out, document);
+  normalise(out, document);
   nodes = std::move(out);
   return Done{};
 }

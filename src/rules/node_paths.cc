@@ -44,12 +44,18 @@ std::size_t NodePaths::index_of(NodeId node) {
 
 // Sorting the children by name (stably, so each name keeps document order)
 // numbers every run of a repeated name in one pass, without a hash map per
-// parent.
+// parent. Any order that groups equal names will do, so the names' digests
+// settle most comparisons.
 void NodePaths::number_children(NodeId parent) {
   std::vector<NodeId> by_name;
   for (NodeId child : document_.children(parent)) by_name.push_back(child);
   std::stable_sort(by_name.begin(), by_name.end(), [&](NodeId a, NodeId b) {
-    return document_[a].name() < document_[b].name();
+    const XmlNode& first = document_[a];
+    const XmlNode& second = document_[b];
+    if (first.name_digest() != second.name_digest()) {
+      return first.name_digest() < second.name_digest();
+    }
+    return first.name() < second.name();
   });
   for (std::size_t start = 0; start < by_name.size();) {
     const std::string_view name = document_[by_name[start]].name();

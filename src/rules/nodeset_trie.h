@@ -4,11 +4,10 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -36,16 +35,20 @@ class NodesetTrie {
                                                           std::size_t binds) const;
 
  private:
-  // Finds a name given as a string_view without making a string of it.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const {
-      return std::hash<std::string_view>()(name);
-    }
+  // A named child step out of an entry.
+  struct Branch {
+    std::uint16_t digest;  // NameKey::digest_of(name)
+    std::string name;
+    std::size_t entry;
   };
   struct Entry {
-    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> next;
+    std::vector<Branch> next;  // by digest
+    std::size_t binds_ending = 0;  // binds whose nodeset ends here
   };
+
+  // The entry a child of a node at `at` goes on to, or none.
+  std::optional<std::size_t> branch(const Entry& at, const XmlNode& child) const;
+  std::size_t add_branch(std::size_t at, std::string_view name);
 
   std::string root_name_;
   std::vector<Entry> entries_ = std::vector<Entry>(1);  // entry 0: the root

@@ -99,6 +99,7 @@ NodeId XmlDocument::new_element(std::string_view name, std::string_view text) {
   XmlNode& node = nodes_.emplace_back();
   node.name_ = store(name);
   node.name_size_ = static_cast<std::uint32_t>(name.size());
+  node.name_digest_ = NameKey::digest_of(name);
   node.text_ = store(text);
   node.text_size_ = static_cast<std::uint32_t>(text.size());
   return nodes_.size() - 1;

@@ -22,6 +22,29 @@ using NodeId = std::size_t;
 inline constexpr NodeId kNoNode = std::numeric_limits<NodeId>::max();
 inline constexpr std::size_t kNoRank = std::numeric_limits<std::size_t>::max();
 
+// A name with a 16-bit digest of its length and first, middle and last
+// bytes, so that a scan of siblings settles nearly every mismatch inside the
+// nodes themselves, without reading their names.
+class NameKey {
+ public:
+  explicit NameKey(std::string_view name) : name_(name), digest_(digest_of(name)) {}
+  std::string_view name() const { return name_; }
+  std::uint16_t digest() const { return digest_; }
+
+  static std::uint16_t digest_of(std::string_view name) {
+    if (name.empty()) return 0;
+    const auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(
+                                                static_cast<unsigned char>(name[at])); };
+    const std::uint32_t ends = byte(0) << 16 | byte(name.size() / 2) << 8 | byte(name.size() - 1);
+    const std::uint32_t mixed = (ends ^ static_cast<std::uint32_t>(name.size()) << 24) * 0x9E3779B1u;
+    return static_cast<std::uint16_t>(mixed >> 16);
+  }
+
+ private:
+  std::string_view name_;
+  std::uint16_t digest_;
+};
+
 // One element or attribute. Names are local names (prefix dropped). Links
 // are 32-bit: a document holds fewer than 2^32 - 1 nodes. Siblings form a
 // list whose first entry's `previous` link points at the last one, so that
@@ -29,6 +52,10 @@ inline constexpr std::size_t kNoRank = std::numeric_limits<std::size_t>::max();
 class XmlNode {
  public:
   std::string_view name() const { return {name_, name_size_}; }
+  std::uint16_t name_digest() const { return name_digest_; }
+  bool has_name(const NameKey& key) const {
+    return name_digest_ == key.digest() && name() == key.name();
+  }
   // An element's one text run; an attribute's value.
   std::string_view text() const { return {text_, text_size_}; }
   bool is_attribute() const { return is_attribute_; }
@@ -57,6 +84,7 @@ class XmlNode {
   Link next_ = kNone;
   Link previous_ = kNone;
   bool is_attribute_ = false;
+  std::uint16_t name_digest_ = 0;  // NameKey::digest_of(name())
 };
 
 // The element children (or attributes) of one node, in order.

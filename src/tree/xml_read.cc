@@ -341,6 +341,7 @@ class XmlReader {
     XmlNode& node = document_.nodes_.emplace_back();
     node.name_ = keep(name);
     node.name_size_ = static_cast<std::uint32_t>(name.size());
+    node.name_digest_ = NameKey::digest_of(name);
     return document_.nodes_.size() - 1;
   }
 

@@ -163,6 +163,15 @@ TEST(EvaluatorPaths, RelativePathsStartAtTheContextNode) {
   EXPECT_EQ(run("position()", document, host, second_rep), "1");
 }
 
+TEST(EvaluatorPaths, NamesAlikeInLengthEndsAndMiddleStayApart) {
+  const TestHost host;
+  const XmlDocument document = parse_document("<data><abXcd/><abXed/><abXed/></data>");
+  const NodeId first = children_of(document, document.root)[0];
+  EXPECT_EQ(run("abXed", document, host), "[/data/abXed[1], /data/abXed[2]]");
+  EXPECT_EQ(run("../abXcd", document, host, first), "[/data/abXcd]");
+  EXPECT_EQ(run("count(//abXcd)", document, host), "1");
+}
+
 TEST(EvaluatorPaths, AttributesAreReachedOnlyByTheirAxis) {
   const TestHost host;
   const XmlDocument document =

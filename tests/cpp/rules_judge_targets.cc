@@ -53,7 +53,9 @@ TEST(JudgeTargets, BatchResolutionMatchesTheEvaluator) {
 
 TEST(JudgeTargets, NodePathsMatchNodePath) {
   Result<XmlDocument> doc = parse_xml(
-      "<data a=\"1\"><rep><q/><q/><r/></rep><x/><rep b=\"2\"><q/></rep><x/><y/><rep/></data>");
+      "<data a=\"1\"><rep><q/><q/><r/></rep><x/><rep b=\"2\"><q/></rep><x/><y/><rep/>"
+      // Alike in length, first, middle and last bytes.
+      "<abXed/><abXcd/><abXed/></data>");
   ASSERT_TRUE(doc.ok());
   NodePaths paths(doc.value());
   std::vector<NodeId> order = {doc.value().root};
