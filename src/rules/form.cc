@@ -15,6 +15,12 @@
 namespace tolvar {
 namespace {
 
+// Every element of the form is asked for these names while it loads.
+constexpr NameKey kBindName("bind");
+constexpr NameKey kInstanceName("instance");
+constexpr NameKey kTranslationName("translation");
+constexpr NameKey kTextName("text");
+
 std::optional<std::string> optional_text(std::optional<std::string_view> value) {
   if (!value.has_value()) return std::nullopt;
   return std::string(*value);
@@ -76,7 +82,7 @@ XmlDocument copy_subtree(const XmlDocument& source, NodeId node) {
 void read_instances(const XmlDocument& document, const std::vector<NodeId>& elements,
                     Form& form) {
   for (NodeId element : elements) {
-    if (document[element].name() != "instance" || !is_secondary_instance(document, element)) {
+    if (!document[element].has_name(kInstanceName) || !is_secondary_instance(document, element)) {
       continue;
     }
     const std::string id(*document.attribute(element, "id"));
@@ -88,9 +94,9 @@ void read_instances(const XmlDocument& document, const std::vector<NodeId>& elem
 void read_translations(const XmlDocument& document, const std::vector<NodeId>& elements,
                        Form& form) {
   for (NodeId element : elements) {
-    if (document[element].name() != "translation") continue;
+    if (!document[element].has_name(kTranslationName)) continue;
     for (NodeId text : document.children(element)) {
-      if (document[text].name() != "text") continue;
+      if (!document[text].has_name(kTextName)) continue;
       const std::optional<std::string_view> id = document.attribute(text, "id");
       NodeId value = document.child_named(text, "value");
       if (id.has_value() && value != kNoNode) {
@@ -194,7 +200,7 @@ Result<Form> load_form_document(XmlDocument document) {
   if (doc.has_root()) elements = doc.descendants(doc.root);
 
   for (NodeId element : elements) {
-    if (doc[element].name() != "bind") continue;
+    if (!doc[element].has_name(kBindName)) continue;
     Result<Bind> bind = read_bind(doc, element);
     if (!bind.ok()) return bind.failure();
     form.binds.push_back(std::move(bind).value());
@@ -221,7 +227,7 @@ NodeId primary_instance_element(const XmlDocument& form_document) {
   const NodeId top = form_document.root;
   for (NodeId at = form_document.next_in_preorder(top, top); at != kNoNode;
        at = form_document.next_in_preorder(at, top)) {
-    if (form_document[at].name() == "instance") return at;
+    if (form_document[at].has_name(kInstanceName)) return at;
   }
   return kNoNode;
 }

@@ -27,11 +27,11 @@ inline constexpr std::size_t kNoRank = std::numeric_limits<std::size_t>::max();
 // nodes themselves, without reading their names.
 class NameKey {
  public:
-  explicit NameKey(std::string_view name) : name_(name), digest_(digest_of(name)) {}
-  std::string_view name() const { return name_; }
-  std::uint16_t digest() const { return digest_; }
+  constexpr explicit NameKey(std::string_view name) : name_(name), digest_(digest_of(name)) {}
+  constexpr std::string_view name() const { return name_; }
+  constexpr std::uint16_t digest() const { return digest_; }
 
-  static std::uint16_t digest_of(std::string_view name) {
+  static constexpr std::uint16_t digest_of(std::string_view name) {
     if (name.empty()) return 0;
     const auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(
                                                 static_cast<unsigned char>(name[at])); };
