@@ -2,7 +2,7 @@
 from __future__ import annotations
 
 import os
-from collections.abc import Iterable, Iterator, Sequence
+from collections.abc import Iterator, Sequence
 from pathlib import Path
 
 from tolvar_cli.errors import InputError
@@ -30,23 +30,15 @@ def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
     for argument in arguments:
         name = str(Path(argument))
         if not os.path.isdir(name):
-            yield from _unseen([(name, _identity(name))], seen)
+            key = _identity(name)
+            if key not in seen:
+                seen.add(key)
+                yield name
             continue
-        found = False
-        for files in _search(name, suffixes, seen):
-            for file in _unseen(files, seen):
-                found = True
-                yield file
-        if not found:
+        known = len(seen)
+        yield from _search(name, suffixes, seen)
+        if len(seen) == known:  # every file found was added to `seen`
             yield InputError(Path(argument), f"a directory with no {what} in it")
-
-
-def _unseen(files: Iterable[tuple[str, str]], seen: set[str]) -> Iterator[str]:
-    """The files, given with their identities, that were not met before."""
-    for file, key in files:
-        if key not in seen:
-            seen.add(key)
-            yield file
 
 
 def _identity(file: str) -> str:
@@ -59,11 +51,10 @@ def _identity(file: str) -> str:
         return str(Path(file).absolute())
 
 
-def _search(directory: str, suffixes: tuple[str, ...],
-            skip: set[str]) -> Iterator[list[tuple[str, str]]]:
-    """The files found below `directory` with their identities, a folder at a
-    time: a directory's own files in sorted order, then its subdirectories'
-    in sorted order, leaving out the subdirectories in `skip`.
+def _search(directory: str, suffixes: tuple[str, ...], seen: set[str]) -> Iterator[str]:
+    """The files below `directory` not in `seen`, adding each to it: a
+    directory's own files in sorted order, then its subdirectories' in
+    sorted order, leaving out the subdirectories in `seen`.
 
     Symbolic links to directories are not followed, so below the resolved
     top every entry that is no link is where its name says: only links are
@@ -75,12 +66,16 @@ def _search(directory: str, suffixes: tuple[str, ...],
     pending = [(_prefix(directory), _prefix(_identity(directory)))]
     while pending:
         name_prefix, real_prefix = pending.pop()
-        files, folders = _entries(name_prefix or ".", suffixes)
-        yield [(name_prefix + entry.name, _identity(name_prefix + entry.name) if entry.is_symlink()
-                else real_prefix + entry.name) for entry in files]
-        for entry in reversed(folders):
-            if real_prefix + entry.name not in skip:
-                pending.append((name_prefix + entry.name + os.sep, real_prefix + entry.name + os.sep))
+        files, links, folders = _entries(name_prefix or ".", suffixes)
+        for file in files:
+            key = _identity(name_prefix + file) if file in links else real_prefix + file
+            if key not in seen:
+                seen.add(key)
+                yield name_prefix + file
+        for folder in reversed(folders):
+            real = real_prefix + folder
+            if real not in seen:
+                pending.append((name_prefix + folder + os.sep, real + os.sep))
 
 
 def _prefix(folder: str) -> str:
@@ -90,37 +85,38 @@ def _prefix(folder: str) -> str:
     return folder if folder.endswith(os.sep) else folder + os.sep
 
 
-def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[os.DirEntry[str]],
-                                                               list[os.DirEntry[str]]]:
-    """The folder's matching files and the subdirectories to search, each sorted by name.
+def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[str], set[str], list[str]]:
+    """The names of the folder's matching files, of those among them that are
+    symbolic links, and of the subdirectories to search, the lists sorted.
 
     Hidden entries are version-control folders and the "._name" shadows
     that copying from a Mac leaves in an export, never submissions. A folder
     that cannot be read holds nothing.
     """
-    files: list[os.DirEntry[str]] = []
-    folders: list[os.DirEntry[str]] = []
+    files: list[str] = []
+    links: set[str] = set()
+    folders: list[str] = []
     try:
         with os.scandir(folder) as entries:
             for entry in entries:
-                if entry.name.startswith("."):
+                name = entry.name
+                if name.startswith("."):
                     continue
-                if _is_dir(entry):
+                try:
+                    # A link to a directory is a directory here, as it is to
+                    # os.walk: it is neither searched nor taken as a file.
+                    is_dir = entry.is_dir()
+                except OSError:
+                    is_dir = False
+                if is_dir:
                     if not entry.is_symlink():
-                        folders.append(entry)
-                elif entry.name.lower().endswith(suffixes):
-                    files.append(entry)
+                        folders.append(name)
+                elif name.lower().endswith(suffixes):
+                    files.append(name)
+                    if entry.is_symlink():
+                        links.add(name)
     except OSError:
-        return [], []
-    files.sort(key=lambda entry: entry.name)
-    folders.sort(key=lambda entry: entry.name)
-    return files, folders
-
-
-def _is_dir(entry: os.DirEntry[str]) -> bool:
-    # A link to a directory is a directory here, as it is to os.walk: it is
-    # neither searched nor taken as a file.
-    try:
-        return entry.is_dir()
-    except OSError:
-        return False
+        return [], set(), []
+    files.sort()
+    folders.sort()
+    return files, links, folders
