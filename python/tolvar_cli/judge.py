@@ -88,11 +88,9 @@ def add_clock_arguments(parser: argparse.ArgumentParser) -> None:
 
 def run(arguments: argparse.Namespace) -> int:
     media = _media_folder(Path(arguments.form), arguments.media)
-    report = REPORTS[arguments.format]
     try:
         form = read_form(Path(arguments.form))
-        judge = _Judge(tolvar.Form(form.text, attachments=media), arguments.today, arguments.now,
-                       report.render)
+        judge = _Judge(tolvar.Form(form.text, attachments=media), arguments.today, arguments.now)
     except InputError as error:
         complain(str(error))
         return BAD_INPUT
@@ -103,12 +101,13 @@ def run(arguments: argparse.Namespace) -> int:
         complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
     items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
-    found, outcomes = judge.outcomes(items, arguments.jobs)
+    found, results = judge.findings(items, arguments.jobs)
     with BlockOutput(sys.stdout) as out:
-        batch = _Batch(report(out), Progress(len(found), "submissions", sys.stderr, out), out)
+        report = REPORTS[arguments.format](out)
+        batch = _Batch(report, Progress(len(found), "submissions", sys.stderr, out), out)
         try:
-            for outcome in outcomes:
-                batch.add(outcome)
+            for item in found:
+                batch.add(judge.outcome(item, results, report.render))
         except KeyboardInterrupt:
             batch.finish()
             complain(f"interrupted after {batch.done} of {plural(len(found), 'submission')}")
@@ -133,18 +132,19 @@ def _cores() -> int:
 
 # What became of one submission: the kinds of its findings and the findings
 # rendered for the report, or why it could not be judged.
-Outcome: TypeAlias = "tuple[tuple[str, ...], Rendered] | InputError"
+Outcome: TypeAlias = "tuple[list[str], Rendered] | InputError"
+# The engine's findings for each path, or why it could not judge it.
+Results: TypeAlias = "Iterator[list[tolvar.SubmissionFinding] | Exception]"
 
 
 class _Judge(NamedTuple):
     form: tolvar.Form
     today: str | None
     now: str | None
-    render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]
 
-    def outcomes(self, items: Iterator[str | InputError],
-                 jobs: int | None) -> tuple[list[str | InputError], Iterator[Outcome]]:
-        """Every item, once all are found, and their outcomes in order.
+    def findings(self, items: Iterator[str | InputError],
+                 jobs: int | None) -> tuple[list[str | InputError], Results]:
+        """Every item, once all are found, and the findings of those that are paths, in order.
 
         The engine judges on `jobs` threads (by default as many as there are
         cores for a large batch), starting while the folders are still searched.
@@ -159,11 +159,11 @@ class _Judge(NamedTuple):
                 if not isinstance(item, InputError):
                     yield item
 
-        results = self.form.map_findings(paths(), self.today, self.now, jobs=jobs)
-        return found, (self._outcome(item, results) for item in found)
+        return found, self.form.map_findings(paths(), self.today, self.now, jobs=jobs)
 
-    def _outcome(self, item: str | InputError,
-                 results: Iterator[list[tolvar.SubmissionFinding] | Exception]) -> Outcome:
+    def outcome(self, item: str | InputError, results: Results,
+                render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]) -> Outcome:
+        """What became of the item, taking its findings from `results` if it is a path."""
         if isinstance(item, InputError):
             return item
         findings = next(results)
@@ -173,7 +173,7 @@ class _Judge(NamedTuple):
                 findings = self._findings(item)
             except InputError as error:
                 return error
-        return tuple(finding["kind"] for finding in findings), self.render(item, findings)
+        return [finding["kind"] for finding in findings], render(item, findings)
 
     def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)

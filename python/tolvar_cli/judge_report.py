@@ -35,11 +35,14 @@ class JudgeTally:
     def findings_of(self, kinds: list[str]) -> int:
         return sum(self.kinds[kind] for kind in kinds)
 
-    def add(self, kinds: tuple[str, ...]) -> None:
+    def add(self, kinds: list[str]) -> None:
         """Counts one submission judged, by the kinds of its findings."""
         if kinds:
             self.with_findings += 1
-            self.kinds.update(kinds)
+            # Counter.update's checks of its argument cost more than
+            # counting the few kinds of one submission.
+            for kind in kinds:
+                self.kinds[kind] += 1
         else:
             self.clean += 1
 
@@ -59,17 +62,15 @@ class JudgeTally:
 class JudgeReport:
     """Writes each submission's findings as they come, and the summary at the end.
 
-    Writing comes in two halves so that worker processes can do the costly one:
-    `render` turns one submission's findings into what stands for them in the
-    report, knowing nothing of the others; `write` puts that in the report in
-    the submissions' order.
+    Writing comes in two halves: `render` turns one submission's findings
+    into what stands for them in the report, knowing nothing of the others;
+    `write` puts that in the report in the submissions' order.
     """
 
     def __init__(self, out: Writer) -> None:
         self.out = out
 
-    @staticmethod
-    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+    def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
         raise NotImplementedError
 
     def write(self, rendered: Rendered) -> None:
@@ -92,19 +93,18 @@ class TextReport(JudgeReport):
         super().__init__(out)
         self._causes: collections.Counter[str] = collections.Counter()
 
-    @staticmethod
-    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+    def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
         """The finished text, or while a cause may fold: the path, how many findings, and
         each finding's line with its not-evaluated cause."""
         if not findings:
             return f"{path}: no findings\n"
-        width = TextReport._WIDTH
-        lines = [(f"  {finding['kind']:<{width}}  {finding['says']}\n",
-                  finding["says"] if finding["kind"] == "not-evaluated" else None)
-                 for finding in findings]
-        if any(cause is not None for _, cause in lines):
-            return path, len(findings), lines
-        return _header(path, len(findings), 0) + "".join(line for line, _ in lines)
+        width = self._WIDTH
+        lines = [f"  {finding['kind'].ljust(width)}  {finding['says']}\n" for finding in findings]
+        causes = [finding["says"] if finding["kind"] == "not-evaluated" else None
+                  for finding in findings]
+        if causes.count(None) < len(causes):
+            return path, len(findings), list(zip(lines, causes))
+        return _header(path, len(findings), 0) + "".join(lines)
 
     def write(self, rendered: Rendered) -> None:
         if isinstance(rendered, str):
@@ -133,12 +133,15 @@ def _header(path: str, count: int, folded: int) -> str:
 class JsonReport(JudgeReport):
     """One JSON object per line and finding: the finding's dict with the submission's path first."""
 
-    @staticmethod
-    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+    def __init__(self, out: Writer) -> None:
+        super().__init__(out)
         import json  # only this format needs it, and a short run pays for every import
 
-        return "".join(json.dumps({"submission": path, **finding}, ensure_ascii=False) + "\n"
-                       for finding in findings)
+        # json.dumps would make an encoder at every call, for any options but the defaults.
+        self._encode = json.JSONEncoder(ensure_ascii=False).encode
+
+    def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
+        return "".join(self._encode({"submission": path, **finding}) + "\n" for finding in findings)
 
 
 class CsvReport(JudgeReport):
@@ -146,27 +149,29 @@ class CsvReport(JudgeReport):
 
     def __init__(self, out: Writer) -> None:
         super().__init__(out)
-        out.write(_csv_rows([self.FIELDS]))
+        import csv  # only this format needs it, and a short run pays for every import
 
-    @staticmethod
-    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
-        return _csv_rows([(path, finding["path"], finding["kind"], finding["says"])
-                          for finding in findings]) if findings else ""
+        # One writer for the run, over a buffer emptied after each submission.
+        self._text = io.StringIO()
+        self._rows = csv.writer(self._text, lineterminator="\n")
+        out.write(self._csv_rows([self.FIELDS]))
 
+    def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
+        return self._csv_rows([(path, finding["path"], finding["kind"], finding["says"])
+                               for finding in findings]) if findings else ""
 
-def _csv_rows(rows: list[tuple[str, ...]]) -> str:
-    import csv  # only this format needs it, and a short run pays for every import
-
-    text = io.StringIO()
-    csv.writer(text, lineterminator="\n").writerows(rows)
-    return text.getvalue()
+    def _csv_rows(self, rows: list[tuple[str, ...]]) -> str:
+        self._rows.writerows(rows)
+        text = self._text.getvalue()
+        self._text.seek(0)
+        self._text.truncate()
+        return text
 
 
 class GithubReport(JudgeReport):
     """Workflow annotations on each submission's file, titled by the finding's kind."""
 
-    @staticmethod
-    def render(path: str, findings: list[SubmissionFinding]) -> Rendered:
+    def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
         return "".join(workflow_command("notice" if finding["kind"] == "not-evaluated" else "warning",
                                         {"file": path, "title": finding["kind"]}, finding["says"])
                        for finding in findings)
