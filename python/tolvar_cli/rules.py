@@ -2,7 +2,6 @@
 from __future__ import annotations
 
 import argparse
-import json
 import sys
 
 from tolvar_cli.output import CLEAN
@@ -18,10 +17,12 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
 
 
 def run(arguments: argparse.Namespace) -> int:
-    # Imported here: other commands need not build the table to start.
+    # Imported here: other commands need not build the table, or load json, to start.
     from tolvar_cli.codes import ALL_RULES, RULES
 
     if arguments.format == "json":
+        import json
+
         json.dump([{"code": rule.code, "name": rule.name, "construct": rule.construct,
                     "breaks": rule.breaks, "engines": rule.engines} for rule in ALL_RULES],
                   sys.stdout, ensure_ascii=False, indent=2)
