@@ -141,7 +141,7 @@ class JsonReport(JudgeReport):
         self._encode = json.JSONEncoder(ensure_ascii=False).encode
 
     def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
-        return "".join(self._encode({"submission": path, **finding}) + "\n" for finding in findings)
+        return "".join([self._encode({"submission": path, **finding}) + "\n" for finding in findings])
 
 
 class CsvReport(JudgeReport):
@@ -172,9 +172,9 @@ class GithubReport(JudgeReport):
     """Workflow annotations on each submission's file, titled by the finding's kind."""
 
     def render(self, path: str, findings: list[SubmissionFinding]) -> Rendered:
-        return "".join(workflow_command("notice" if finding["kind"] == "not-evaluated" else "warning",
-                                        {"file": path, "title": finding["kind"]}, finding["says"])
-                       for finding in findings)
+        return "".join([workflow_command("notice" if finding["kind"] == "not-evaluated" else "warning",
+                                         {"file": path, "title": finding["kind"]}, finding["says"])
+                        for finding in findings])
 
 
 REPORTS: dict[str, type[JudgeReport]] = {"text": TextReport, "json": JsonReport, "csv": CsvReport,
