@@ -98,10 +98,12 @@ class TextReport(JudgeReport):
         each finding's line with its not-evaluated cause."""
         if not findings:
             return f"{path}: no findings\n"
-        width = self._WIDTH
-        lines = [f"  {finding['kind'].ljust(width)}  {finding['says']}\n" for finding in findings]
-        causes = [finding["says"] if finding["kind"] == "not-evaluated" else None
-                  for finding in findings]
+        lines = []
+        causes = []
+        for finding in findings:
+            kind, says = finding["kind"], finding["says"]
+            lines.append(f"  {kind.ljust(self._WIDTH)}  {says}\n")
+            causes.append(says if kind == "not-evaluated" else None)
         if causes.count(None) < len(causes):
             return path, len(findings), list(zip(lines, causes))
         return _header(path, len(findings), 0) + "".join(lines)
