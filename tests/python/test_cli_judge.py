@@ -111,6 +111,24 @@ def test_each_submission_is_judged_once_however_it_is_reached(batch, links, argu
             if not line.startswith(" ")][:-1] == judged
 
 
+@pytest.mark.parametrize("arguments, judged, refused", [
+    # A folder's own submissions come before its subfolders', each in name order.
+    (["mixed"], ["mixed/b.xml", "mixed/c.xml", "mixed/a/s.xml", "mixed/d/s.xml"], ""),
+    # A folder met again has nothing new to judge.
+    (["mixed", "mixed/d"], ["mixed/b.xml", "mixed/c.xml", "mixed/a/s.xml", "mixed/d/s.xml"],
+     "tolvar: mixed/d: a directory with no submissions (*.xml) in it\n"),
+    (["mixed/d/s.xml", "mixed/d"], ["mixed/d/s.xml"],
+     "tolvar: mixed/d: a directory with no submissions (*.xml) in it\n"),
+])
+def test_a_folders_files_come_before_its_subfolders_and_each_once(batch, arguments, judged, refused):
+    for name in ("mixed/c.xml", "mixed/d/s.xml", "mixed/b.xml", "mixed/a/s.xml"):
+        (batch / name).parent.mkdir(parents=True, exist_ok=True)
+        (batch / name).write_text(submission())
+    result = run("judge", "form.xml", *arguments, cwd=batch)
+    assert [line.split(":")[0] for line in result.stdout.splitlines()][:-1] == judged
+    assert result.stderr == refused
+
+
 def test_directories_are_searched_recursively_for_submissions_only(batch):
     (batch / "export" / "uuid-1" / "photo.jpg").write_bytes(b"\xff\xd8")
     (batch / "export" / "uuid-1" / "._submission.xml").write_bytes(b"\x00\x05\x16\x07")
