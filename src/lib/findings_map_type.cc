@@ -65,6 +65,7 @@ PyObject* outcome_object(const BatchOutcome& outcome) {
 // The next outcome, waiting for the workers in short spells between which
 // signals are handled: Ctrl-C stops the batch and raises.
 std::optional<BatchOutcome> wait_for_next(JudgeBatch& batch) {
+  if (std::optional<BatchOutcome> taken = batch.next_taken()) return taken;
   while (!batch.finished()) {
     ReleasedSignalCheck stop;
     std::optional<BatchOutcome> outcome =

@@ -46,6 +46,7 @@ void JudgeBatch::close() {
 }
 
 bool JudgeBatch::finished() const {
+  if (!taken_.empty()) return false;
   std::lock_guard lock(mutex_);
   return closed_ && submissions_.empty();
 }
@@ -69,14 +70,26 @@ std::optional<BatchOutcome> JudgeBatch::next(std::chrono::milliseconds patience,
     lock.unlock();
     return judge_one(submission, stop);
   }
+  if (!taken_.empty()) return next_taken();
   auto ready = [this] { return !outcomes_.empty() && outcomes_.front().has_value(); };
   if (!outcome_ready_.wait_for(lock, patience, ready)) return std::nullopt;
-  BatchOutcome outcome = std::move(*outcomes_.front());
-  submissions_.pop_front();
-  outcomes_.pop_front();
-  ++first_;
+  // Every outcome ready now is taken at once: the reader then hands them
+  // back without the lock, and wakes a worker once for all of them.
+  while (ready()) {
+    taken_.push_back(std::move(*outcomes_.front()));
+    submissions_.pop_front();
+    outcomes_.pop_front();
+    ++first_;
+  }
   lock.unlock();
-  work_ready_.notify_one();  // one more may be judged ahead
+  work_ready_.notify_one();  // more may be judged ahead
+  return next_taken();
+}
+
+std::optional<BatchOutcome> JudgeBatch::next_taken() {
+  if (taken_.empty()) return std::nullopt;
+  BatchOutcome outcome = std::move(taken_.front());
+  taken_.pop_front();
   return outcome;
 }
 

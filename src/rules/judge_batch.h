@@ -45,7 +45,7 @@ struct BatchClock {
 // waits for them.
 class JudgeBatch {
  public:
-  static constexpr std::size_t kAhead = 4096;
+  static constexpr std::size_t kAhead = 16384;
   // The most submissions a worker takes at once.
   static constexpr std::size_t kChunk = 128;
 
@@ -61,6 +61,8 @@ class JudgeBatch {
   // to finish it; nothing when it is not ready yet or none is left (see
   // finished). With one thread, judges it here, asking `stop` as it goes.
   std::optional<BatchOutcome> next(std::chrono::milliseconds patience, StopCheck* stop);
+  // The next outcome when one is taken already, without waiting or locking.
+  std::optional<BatchOutcome> next_taken();
   // Whether every submission has been handed back and no more come.
   bool finished() const;
   // Ends the workers' evaluations early; outcomes after this are not wanted.
@@ -105,6 +107,10 @@ class JudgeBatch {
   std::size_t first_ = 0;
   std::size_t claimed_ = 0;
   bool closed_ = false;
+
+  // The reader's own: outcomes taken from outcomes_ at once, every one
+  // ready at the time, and not yet handed back. Read without the lock.
+  std::deque<BatchOutcome> taken_;
 
   std::vector<std::thread> workers_;
 };
