@@ -15,6 +15,7 @@
 namespace tolvar {
 
 class CompiledPatterns;  // functions/regex.h
+class InstanceElements;  // eval/instance_ref.h
 
 // A clock text the caller gave, or nothing when no clock was given.
 using ClockText = std::optional<std::string_view>;
@@ -43,6 +44,9 @@ class Host {
   virtual const std::vector<NodeId>* found_path(const XmlDocument&, const Expr&) const {
     return nullptr;
   }
+  // The "instance" elements of `document`, when the host has them found
+  // already; nullptr sends instance() to search the document.
+  virtual const InstanceElements* instance_elements(const XmlDocument&) const { return nullptr; }
 
   // Counts one step of the evaluation: true when the caller asked to stop,
   // and the evaluation then fails with kStoppedMessage.

@@ -8,8 +8,10 @@
 namespace tolvar {
 namespace {
 
+constexpr NameKey kInstanceName("instance");
+
 bool is_instance_with_id(const XmlDocument& document, NodeId node, std::string_view id) {
-  if (document[node].name() != "instance") return false;
+  if (!document[node].has_name(kInstanceName)) return false;
   const std::optional<std::string_view> own_id = document.attribute(node, "id");
   return own_id.has_value() && *own_id == id;
 }
@@ -36,11 +38,29 @@ Result<std::string> instance_id(const Expr& argument, const EvalContext& context
 
 }  // namespace
 
+InstanceElements::InstanceElements(const XmlDocument& document) {
+  if (!document.has_root()) return;
+  for (NodeId at = document.root; at != kNoNode; at = document.next_in_preorder(at, document.root)) {
+    if (document[at].has_name(kInstanceName) && document.attribute(at, "id")) {
+      elements_.push_back(at);
+    }
+  }
+}
+
+NodeId InstanceElements::find(const XmlDocument& document, std::string_view id) const {
+  for (NodeId element : elements_) {
+    if (is_instance_with_id(document, element, id)) return element;
+  }
+  return kNoNode;
+}
+
 Result<NodeSet> resolve_instance(const Expr& call, const EvalContext& context) {
   if (call.args.empty()) return fail("instance() needs an id");
   Result<std::string> id = instance_id(call.args.front(), context);
   if (!id.ok()) return id.failure();
-  const NodeId element = find_instance_element(context.document, id.value());
+  const InstanceElements* known = context.host.instance_elements(context.document);
+  const NodeId element = known != nullptr ? known->find(context.document, id.value())
+                                          : find_instance_element(context.document, id.value());
   if (element != kNoNode) return NodeSet{{element}, nullptr};
   const XmlDocument* table = context.host.lookup_table(id.value());
   if (table == nullptr) {

@@ -131,12 +131,14 @@ void index_plain_nodesets(Form& form) {
 }
 
 // What the rules' expressions let a form prepare at loading: the regex()
-// patterns written as literals, and the absolute plain paths, which every
-// judge then finds in one walk down the document.
+// patterns written as literals, the absolute plain paths, which every
+// judge then finds in one walk down the document, and whether any calls
+// instance(), whose elements every judge then finds in one walk too.
 struct RulePreparer {
   Form& form;
 
   bool expr(const Expr& expr, Place, bool) {
+    if (expr.kind == ExprKind::FunctionCall && expr.text == "instance") form.reads_instances = true;
     if (expr.kind == ExprKind::FunctionCall && expr.text == "regex" && expr.args.size() == 2 &&
         expr.args[1].kind == ExprKind::Literal) {
       form.patterns.add(expr.args[1].text);

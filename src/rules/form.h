@@ -60,6 +60,8 @@ struct Form {
   CompiledPatterns patterns;
   // The rules' absolute plain paths.
   RulePaths rule_paths;
+  // Whether some rule calls instance().
+  bool reads_instances = false;
 };
 
 // An external instance, one with a "src" and nothing inside, is a

@@ -15,6 +15,11 @@ FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, 
     : Host(stop), form_(form), model_(model), today_(today), now_(now) {
   date_nodes_ = date_typed_nodes(form, model, *this);
   rule_paths_ = form.rule_paths.find_all(model);
+  if (form.reads_instances) instance_elements_.emplace(model);
+}
+
+const InstanceElements* FormHost::instance_elements(const XmlDocument& document) const {
+  return &document == &model_ && instance_elements_ ? &*instance_elements_ : nullptr;
 }
 
 const std::vector<NodeId>* FormHost::found_path(const XmlDocument& document,

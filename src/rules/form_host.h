@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "eval/context.h"
+#include "eval/instance_ref.h"
 #include "rules/form.h"
 #include "tree/document.h"
 
@@ -28,6 +29,7 @@ class FormHost : public Host {
   const CompiledPatterns* compiled_patterns() const override { return &form_.patterns; }
   const std::vector<NodeId>* found_path(const XmlDocument& document,
                                         const Expr& path) const override;
+  const InstanceElements* instance_elements(const XmlDocument& document) const override;
 
  private:
   const Form& form_;
@@ -38,6 +40,8 @@ class FormHost : public Host {
   // The nodes of the rules' absolute plain paths in the model, by their
   // numbers in the form.
   std::vector<std::optional<std::vector<NodeId>>> rule_paths_;
+  // Found only for a form whose rules call instance().
+  std::optional<InstanceElements> instance_elements_;
 };
 
 }  // namespace tolvar

@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 
+#include "eval/instance_ref.h"
 #include "eval_core_harness.h"
 #include "tree_support.h"
 
@@ -122,14 +123,30 @@ constexpr const char* kModel =
 
 class InstanceTest : public ::testing::TestWithParam<PathCase> {};
 
+// A host that found the document's instance elements ahead, as a form's does.
+class FindingHost : public TestHost {
+ public:
+  explicit FindingHost(const XmlDocument& document) : document_(document), found_(document) {}
+  const InstanceElements* instance_elements(const XmlDocument& document) const override {
+    return &document == &document_ ? &found_ : nullptr;
+  }
+
+ private:
+  const XmlDocument& document_;
+  InstanceElements found_;
+};
+
 TEST_P(InstanceTest, ResolvesTheDocumentsOwnInstancesThenTheHosts) {
-  TestHost host;
-  host.tables.emplace("ext", parse_document("<root><item><v>x</v></item><item><v>y</v></item></root>"));
-  host.tables.emplace("c", parse_document("<root><item><v>never read</v></item></root>"));
-  host.tables.emplace("empty", XmlDocument{});
   const XmlDocument document = parse_document(kModel);
-  EXPECT_EQ(run(GetParam().expression, document, host), GetParam().expected)
-      << GetParam().expression;
+  TestHost searching;
+  FindingHost finding(document);
+  for (TestHost* host : {&searching, static_cast<TestHost*>(&finding)}) {
+    host->tables.emplace("ext", parse_document("<root><item><v>x</v></item><item><v>y</v></item></root>"));
+    host->tables.emplace("c", parse_document("<root><item><v>never read</v></item></root>"));
+    host->tables.emplace("empty", XmlDocument{});
+    EXPECT_EQ(run(GetParam().expression, document, *host), GetParam().expected)
+        << GetParam().expression;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
