@@ -1,6 +1,8 @@
 // Location steps: axis, node test, predicates counted in axis order.
 #include "eval/steps.h"
 
+#include <cmath>
+#include <optional>
 #include <utility>
 
 #include "eval/axes.h"
@@ -97,6 +99,49 @@ Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& 
   return Done{};
 }
 
+// The position a predicate that is a number literal keeps, when it can
+// keep one: "row[2]" keeps the second row, "row[0]" and "row[1.5]" none.
+std::optional<std::size_t> literal_position(const Step& step) {
+  if (step.predicates.empty() || step.predicates.front().kind != ExprKind::Number) {
+    return std::nullopt;
+  }
+  const double position = step.predicates.front().number;
+  if (!(position >= 1) || position != std::floor(position) || position > 1e15) return 0;
+  return static_cast<std::size_t>(position);
+}
+
+// A child step whose first predicate is a number literal takes the child at
+// that position and stops there, without evaluating anything for the other
+// children: "/data/row[1]/c" in every row of a large repeat then costs the
+// same in each row instead of a pass over all of them. Later predicates see
+// the one node kept, as they would after the literal one.
+Status positional_child_step(Nodes& nodes, const Step& step, std::size_t position,
+                             const EvalContext& context) {
+  const XmlDocument& document = context.document;
+  const std::optional<NameKey> key =
+      step.test.any ? std::nullopt : std::optional<NameKey>(step.test.name);
+  Nodes out;
+  Nodes kept;
+  for (NodeId node : nodes) {
+    if (context.host.should_stop()) return fail(kStoppedMessage);
+    kept.clear();
+    std::size_t seen = 0;
+    for (NodeId child : document.children(node)) {
+      if (key && !document[child].has_name(*key)) continue;
+      if (++seen == position) {
+        kept.push_back(child);
+        break;
+      }
+    }
+    Status passed = apply_predicates(kept, std::span(step.predicates).subspan(1), context);
+    if (!passed.ok()) return passed;
+    out.insert(out.end(), kept.begin(), kept.end());
+  }
+  if (nodes.size() > 1) normalise(out, document);
+  nodes = std::move(out);
+  return Done{};
+}
+
 // ".." and "." from one node, the commonest steps after plain child steps
 // ("../age"), change the list in place; false for any other step.
 bool step_in_place(Nodes& nodes, Axis axis, const Step& step, const XmlDocument& document) {
@@ -117,6 +162,11 @@ bool step_in_place(Nodes& nodes, Axis axis, const Step& step, const XmlDocument&
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
   if (axis == Axis::Child && is_plain_child(step)) return plain_child_step(nodes, step.test.name, context);
+  if (axis == Axis::Child) {
+    if (std::optional<std::size_t> position = literal_position(step)) {
+      return positional_child_step(nodes, step, *position, context);
+    }
+  }
   if (step_in_place(nodes, axis, step, document)) return Done{};
   Nodes out;
   Nodes candidates;

@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"rep/q[1]", "[/data/rep[1]/q, /data/rep[2]/q]"},
         PathCase{"(rep/q)[1]", "[/data/rep[1]/q]"}, PathCase{"(rep/q)[last()]", "[/data/rep[2]/q]"},
         PathCase{"rep[0]", "[]"}, PathCase{"rep[1.5]", "[]"}, PathCase{"rep[3]", "[]"},
+        PathCase{"*[2]", "[/data/name]"}, PathCase{"rep[2][q = 2]/q", "[/data/rep[2]/q]"},
+        PathCase{"rep[1][2]", "[]"}, PathCase{"rep/q[1]/..", "[/data/rep[1], /data/rep[2]]"},
         PathCase{"rep[number('x')]", "[]"},
         PathCase{"rep['x']", "[/data/rep[1], /data/rep[2]]"},
         PathCase{"rep[q]", "[/data/rep[1], /data/rep[2]]"}, PathCase{"rep['']", "[]"},
