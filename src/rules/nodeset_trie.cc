@@ -21,10 +21,8 @@ void NodesetTrie::add(std::size_t bind, const Expr& nodeset) {
 }
 
 std::size_t NodesetTrie::add_branch(std::size_t at, std::string_view name) {
-  for (const Branch& branch : entries_[at].next) {
-    if (branch.name == name) return branch.entry;
-  }
   const std::uint16_t digest = NameKey::digest_of(name);
+  if (std::optional<std::size_t> found = branch(entries_[at], digest, name)) return *found;
   std::vector<Branch>& next = entries_[at].next;
   auto place = std::upper_bound(next.begin(), next.end(), digest,
                                 [](std::uint16_t d, const Branch& b) { return d < b.digest; });
@@ -33,12 +31,12 @@ std::size_t NodesetTrie::add_branch(std::size_t at, std::string_view name) {
   return entries_.size() - 1;
 }
 
-std::optional<std::size_t> NodesetTrie::branch(const Entry& at, const XmlNode& child) const {
-  const std::uint16_t digest = child.name_digest();
+std::optional<std::size_t> NodesetTrie::branch(const Entry& at, std::uint16_t digest,
+                                               std::string_view name) {
   auto first = std::lower_bound(at.next.begin(), at.next.end(), digest,
                                 [](const Branch& b, std::uint16_t d) { return b.digest < d; });
   for (auto branch = first; branch != at.next.end() && branch->digest == digest; ++branch) {
-    if (branch->name == child.name()) return branch->entry;
+    if (branch->name == name) return branch->entry;
   }
   return std::nullopt;
 }
@@ -61,7 +59,10 @@ std::vector<std::optional<std::vector<NodeId>>> NodesetTrie::targets(const XmlDo
     if (at.next.empty()) continue;
     for (NodeId child = model.last_child(node); child != kNoNode;
          child = model.previous_sibling(child)) {
-      if (auto next = branch(at, model[child])) stack.emplace_back(child, *next);
+      const XmlNode& named = model[child];
+      if (auto next = branch(at, named.name_digest(), named.name())) {
+        stack.emplace_back(child, *next);
+      }
     }
   }
   std::vector<std::size_t> unread(entries_.size());

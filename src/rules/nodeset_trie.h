@@ -46,8 +46,9 @@ class NodesetTrie {
     std::size_t binds_ending = 0;  // binds whose nodeset ends here
   };
 
-  // The entry a child of a node at `at` goes on to, or none.
-  std::optional<std::size_t> branch(const Entry& at, const XmlNode& child) const;
+  // The entry a child named `name` of a node at `at` goes on to, or none.
+  static std::optional<std::size_t> branch(const Entry& at, std::uint16_t digest,
+                                           std::string_view name);
   std::size_t add_branch(std::size_t at, std::string_view name);
 
   std::string root_name_;
