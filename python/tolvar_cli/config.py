@@ -64,15 +64,22 @@ def apply(parser: argparse.ArgumentParser, settings: dict[str, Any]) -> None:
 
 
 def _read(path: Path) -> dict[str, Any]:
-    # Imported only when there is a file to read, since every run starts here.
+    try:
+        data = path.read_bytes()
+    except OSError as error:
+        raise ConfigError(f"{path}: {error}") from None
+    # A file that never names tolvar has no table for it: most configure
+    # other tools only, and importing the parser and parsing them would cost
+    # a small run more than all the rest of its start.
+    if b"tolvar" not in data:
+        return {}
     if sys.version_info >= (3, 11):
         import tomllib
     else:
         import tomli as tomllib
     try:
-        with path.open("rb") as file:
-            return tomllib.load(file)
-    except (OSError, tomllib.TOMLDecodeError) as error:
+        return tomllib.loads(data.decode("utf-8"))
+    except (UnicodeDecodeError, tomllib.TOMLDecodeError) as error:
         raise ConfigError(f"{path}: {error}") from None
 
 

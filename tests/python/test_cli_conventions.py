@@ -105,6 +105,18 @@ def test_unusable_settings_are_one_line_and_status_2(tmp_path, settings, message
     assert result.stderr.startswith("tolvar: ") and message in result.stderr
 
 
+@pytest.mark.parametrize("content, status", [
+    (b"[tool.black\nline-length = 100\n", 1),  # another tool's broken file is not read
+    (b"[tool.tolvar]\nformat = '\xff'\n", 2),  # not UTF-8: one line, no traceback
+])
+def test_a_settings_file_is_read_only_when_it_names_tolvar(tmp_path, content, status):
+    (tmp_path / "pyproject.toml").write_bytes(content)
+    form(tmp_path)
+    result = run("check", "form.xml", cwd=tmp_path)
+    assert result.returncode == status and "Traceback" not in result.stderr
+    assert (result.stderr.count("pyproject.toml: "), result.stderr.count("\n")) == ((1, 1) if status == 2 else (0, 0))
+
+
 def test_github_annotations_on_one_line_xml_carry_the_rule_column(tmp_path):
     text = form(tmp_path).read_text()
     result = run("check", "--format", "github", "form.xml", cwd=tmp_path)
