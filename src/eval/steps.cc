@@ -99,24 +99,62 @@ Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& 
   return Done{};
 }
 
-// The position a predicate that is a number literal keeps, when it can
-// keep one: "row[2]" keeps the second row, "row[0]" and "row[1.5]" none.
-std::optional<std::size_t> literal_position(const Step& step) {
-  if (step.predicates.empty() || step.predicates.front().kind != ExprKind::Number) {
-    return std::nullopt;
-  }
-  const double position = step.predicates.front().number;
-  if (!(position >= 1) || position != std::floor(position) || position > 1e15) return 0;
-  return static_cast<std::size_t>(position);
+// The one candidate a predicate keeps by its position alone, when it says
+// so plainly: "[2]", "[position() = 2]" and "[2 = position()]" keep the
+// second ("[0]" and "[1.5]" none), "[last()]" the last.
+struct PositionPick {
+  std::size_t position = 0;  // from 1; 0 keeps nothing
+  bool last = false;
+};
+
+bool is_call_of(const Expr& expr, std::string_view name) {
+  return expr.kind == ExprKind::FunctionCall && expr.args.empty() && expr.text == name;
 }
 
-// A child step whose first predicate is a number literal takes the child at
-// that position and stops there, without evaluating anything for the other
-// children: "/data/row[1]/c" in every row of a large repeat then costs the
-// same in each row instead of a pass over all of them. Later predicates see
-// the one node kept, as they would after the literal one.
-Status positional_child_step(Nodes& nodes, const Step& step, std::size_t position,
-                             const EvalContext& context) {
+PositionPick pick_at(double position) {
+  if (!(position >= 1) || position != std::floor(position) || position > 1e15) return {};
+  return {static_cast<std::size_t>(position), false};
+}
+
+std::optional<PositionPick> position_pick(const Expr& predicate) {
+  if (predicate.kind == ExprKind::Number) return pick_at(predicate.number);
+  if (is_call_of(predicate, "last")) return PositionPick{0, true};
+  if (predicate.kind != ExprKind::Infix || predicate.ops.size() != 1 ||
+      predicate.ops.front() != InfixOp::Eq) {
+    return std::nullopt;
+  }
+  const Expr& left = predicate.args[0];
+  const Expr& right = predicate.args[1];
+  if (is_call_of(left, "position") && right.kind == ExprKind::Number) return pick_at(right.number);
+  if (is_call_of(right, "position") && left.kind == ExprKind::Number) return pick_at(left.number);
+  return std::nullopt;
+}
+
+// The child of `node` passing the test that `pick` keeps, or kNoNode.
+NodeId picked_child(const XmlDocument& document, NodeId node, const std::optional<NameKey>& key,
+                    PositionPick pick) {
+  const auto passes = [&](NodeId child) { return !key || document[child].has_name(*key); };
+  if (pick.last) {
+    for (NodeId child = document.last_child(node); child != kNoNode;
+         child = document.previous_sibling(child)) {
+      if (passes(child)) return child;
+    }
+    return kNoNode;
+  }
+  std::size_t seen = 0;
+  for (NodeId child : document.children(node)) {
+    if (passes(child) && ++seen == pick.position) return child;
+  }
+  return kNoNode;
+}
+
+// A child step whose first predicate picks by position alone takes that
+// child and stops, without evaluating anything for the other children:
+// "/data/row[1]/c" or "[position() = 1]" in every row of a large repeat
+// then costs the same in each row instead of a pass over all of them. Later
+// predicates see the one node kept, as they would after the first.
+Status picking_child_step(Nodes& nodes, const Step& step, PositionPick pick,
+                          const EvalContext& context) {
   const XmlDocument& document = context.document;
   const std::optional<NameKey> key =
       step.test.any ? std::nullopt : std::optional<NameKey>(step.test.name);
@@ -125,13 +163,8 @@ Status positional_child_step(Nodes& nodes, const Step& step, std::size_t positio
   for (NodeId node : nodes) {
     if (context.host.should_stop()) return fail(kStoppedMessage);
     kept.clear();
-    std::size_t seen = 0;
-    for (NodeId child : document.children(node)) {
-      if (key && !document[child].has_name(*key)) continue;
-      if (++seen == position) {
-        kept.push_back(child);
-        break;
-      }
+    if (NodeId child = picked_child(document, node, key, pick); child != kNoNode) {
+      kept.push_back(child);
     }
     Status passed = apply_predicates(kept, std::span(step.predicates).subspan(1), context);
     if (!passed.ok()) return passed;
@@ -162,9 +195,9 @@ bool step_in_place(Nodes& nodes, Axis axis, const Step& step, const XmlDocument&
 Status apply_step(Nodes& nodes, Axis axis, const Step& step, const EvalContext& context) {
   const XmlDocument& document = context.document;
   if (axis == Axis::Child && is_plain_child(step)) return plain_child_step(nodes, step.test.name, context);
-  if (axis == Axis::Child) {
-    if (std::optional<std::size_t> position = literal_position(step)) {
-      return positional_child_step(nodes, step, *position, context);
+  if (axis == Axis::Child && !step.predicates.empty()) {
+    if (std::optional<PositionPick> pick = position_pick(step.predicates.front())) {
+      return picking_child_step(nodes, step, *pick, context);
     }
   }
   if (step_in_place(nodes, axis, step, document)) return Done{};
