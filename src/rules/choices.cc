@@ -1,7 +1,6 @@
 // Choices, itemsets and labels.
 #include "rules/choices.h"
 
-#include <array>
 #include <utility>
 #include <variant>
 
@@ -16,16 +15,6 @@ namespace tolvar {
 namespace {
 
 constexpr std::string_view kItextOpen = "jr:itext(";
-
-constexpr std::array<std::string_view, 6> kControlNames = {"input",  "range",  "select",
-                                                           "select1", "upload", "rank"};
-
-bool is_control(std::string_view name) {
-  for (std::string_view control : kControlNames) {
-    if (name == control) return true;
-  }
-  return false;
-}
 
 // The host that label and itemset expressions run with: the form's secondary
 // instances and the given clock texts, but no choice labels. It knows no bind
@@ -155,19 +144,8 @@ std::optional<Itemset> read_itemset(const XmlDocument& form_document, NodeId con
 }
 
 NodeId find_control(const Form& form, std::string_view path) {
-  const XmlDocument& doc = form.document;
-  if (!doc.has_root()) return kNoNode;
-  std::string_view wanted = trim_white(path);
-  auto matches = [&](NodeId node) {
-    if (!is_control(doc[node].name())) return false;
-    const std::optional<std::string_view> ref = doc.attribute(node, "ref");
-    return ref.has_value() && trim_white(*ref) == wanted;
-  };
-  if (matches(doc.root)) return doc.root;
-  for (NodeId node : doc.descendants(doc.root)) {
-    if (matches(node)) return node;
-  }
-  return kNoNode;
+  auto found = form.controls.find(trim_white(path));
+  return found == form.controls.end() ? kNoNode : found->second;
 }
 
 bool is_itext_reference(std::string_view reference) {

@@ -3,6 +3,7 @@
 #include "rules/form.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "base/unicode.h"
@@ -20,6 +21,16 @@ constexpr NameKey kBindName("bind");
 constexpr NameKey kInstanceName("instance");
 constexpr NameKey kTranslationName("translation");
 constexpr NameKey kTextName("text");
+
+constexpr std::array<std::string_view, 6> kControlNames = {"input",  "range",  "select",
+                                                           "select1", "upload", "rank"};
+
+bool is_control(std::string_view name) {
+  for (std::string_view control : kControlNames) {
+    if (name == control) return true;
+  }
+  return false;
+}
 
 std::optional<std::string> optional_text(std::optional<std::string_view> value) {
   if (!value.has_value()) return std::nullopt;
@@ -88,6 +99,19 @@ void read_instances(const XmlDocument& document, const std::vector<NodeId>& elem
     const std::string id(*document.attribute(element, "id"));
     form.instances.insert_or_assign(id, copy_subtree(document, element));
   }
+}
+
+// Found once here: every jr:choice-name() asks for its question's control.
+void index_controls(const XmlDocument& document, const std::vector<NodeId>& elements,
+                    Form& form) {
+  auto take = [&](NodeId node) {
+    if (!is_control(document[node].name())) return;
+    if (const std::optional<std::string_view> ref = document.attribute(node, "ref")) {
+      form.controls.try_emplace(std::string(trim_white(*ref)), node);
+    }
+  };
+  if (document.has_root()) take(document.root);
+  for (NodeId element : elements) take(element);
 }
 
 // With several languages the last translation of a text id wins.
@@ -221,6 +245,7 @@ Result<Form> load_form_document(XmlDocument document) {
 
   read_instances(doc, elements, form);
   read_translations(doc, elements, form);
+  index_controls(doc, elements, form);
   return form;
 }
 

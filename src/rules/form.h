@@ -53,6 +53,9 @@ struct Form {
   std::vector<std::size_t> calc_order;
   std::map<std::string, XmlDocument> instances;  // root is the <instance> copy
   std::map<std::string, std::string> itext;
+  // The body controls (input, select1, …) by their trimmed "ref", the first
+  // in document order for each.
+  std::map<std::string, NodeId, std::less<>> controls;
   // The plain nodesets of all binds, and of the binds typed as dates.
   NodesetTrie plain_nodesets;
   NodesetTrie dated_nodesets;
