@@ -37,7 +37,8 @@ const std::string kBody =
     "<select ref=\"/data/size\"><itemset nodeset=\"instance('shades')/root/item\"/></select>"
     "<trigger ref=\"/data/key\"><item><value>a</value><label>no</label></item></trigger>"
     "<select1 ref=\"/data/loop\"><item><value>r</value>"
-    "<label ref=\"jr:choice-name('r', '/data/loop')\"/></item></select1>";
+    "<label ref=\"jr:choice-name('r', '/data/loop')\"/></item></select1>"
+    "<input ref=\"/data/color\"><label>A second control of it, never asked</label></input>";
 
 class Labels : public ::testing::Test {
  protected:
