@@ -97,7 +97,10 @@ void read_instances(const XmlDocument& document, const std::vector<NodeId>& elem
       continue;
     }
     const std::string id(*document.attribute(element, "id"));
-    form.instances.insert_or_assign(id, copy_subtree(document, element));
+    XmlDocument instance;
+    instance.root = instance.share_from(document, element);  // the form keeps both
+    instance.renumber();
+    form.instances.insert_or_assign(id, std::move(instance));
   }
 }
 

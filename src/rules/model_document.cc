@@ -11,7 +11,7 @@ namespace {
 void append_secondary_instances(const Form& form, XmlDocument& model) {
   for (const auto& [id, secondary] : form.instances) {
     if (secondary.has_root() && !is_unloaded_external(secondary)) {
-      model.append_child(model.root, model.copy_from(secondary, secondary.root));
+      model.append_child(model.root, model.share_from(secondary, secondary.root));
     }
   }
   model.renumber();

@@ -15,7 +15,8 @@ inline constexpr std::string_view kModelPath = "/model";
 
 // A root "model" holding a copy of the instance root, then a copy of every
 // secondary instance root in ascending id order, leaving out external ones
-// nothing has loaded.
+// nothing has loaded. The secondary copies point into the form's strings:
+// the document must not outlive the form.
 XmlDocument model_document(const Form& form, const XmlDocument& instance);
 // The same, taking the instance's arena over instead of copying it: its
 // nodes keep their ids and the "model" root is added after them.

@@ -61,6 +61,9 @@ SubtreeSize subtree_size(const XmlDocument& document, NodeId node) {
 
 }  // namespace
 
+// Six words a node: the largest documents hold tens of millions.
+static_assert(sizeof(XmlNode) == 48);
+
 XmlDocument::XmlDocument(const XmlDocument& other)
     : root(other.root), nodes_(other.nodes_), rank_(other.rank_),
       ranked_by_id_(other.ranked_by_id_) {
@@ -81,6 +84,7 @@ void XmlDocument::restore_strings() {
   for (XmlNode& node : nodes_) {
     node.name_ = store(node.name());
     node.text_ = store(node.text());
+    node.text_shared_ = false;
   }
 }
 
@@ -117,12 +121,14 @@ bool XmlDocument::is_borrowed(const char* text) const {
 // text is the reader's input and stays as it is.
 void XmlDocument::set_text(NodeId id, std::string_view text) {
   XmlNode& node = nodes_[id];
-  if (!text.empty() && text.size() <= node.text_size_ && !is_borrowed(node.text_)) {
+  if (!text.empty() && text.size() <= node.text_size_ && !node.text_shared_ &&
+      !is_borrowed(node.text_)) {
     std::memmove(const_cast<char*>(node.text_), text.data(), text.size());
     replaced_text_bytes_ += node.text_size_ - text.size();
   } else {
     replaced_text_bytes_ += node.text_size_;
     node.text_ = store(text);
+    node.text_shared_ = false;
   }
   node.text_size_ = static_cast<std::uint32_t>(text.size());
 }
@@ -223,6 +229,9 @@ void XmlDocument::renumber() {
   rank_.assign(nodes_.size(), XmlNode::kNone);
   if (!has_root()) return;
   Link next = 0;
+  // The stack holds, per open level, the node to number next there: a
+  // node's next sibling goes on before its first child, so it comes off
+  // after the child's subtree.
   std::vector<NodeId> stack{root};
   while (!stack.empty()) {
     const NodeId id = stack.back();
@@ -231,7 +240,9 @@ void XmlDocument::renumber() {
     if (rank_[id] != XmlNode::kNone) continue;
     rank_[id] = next++;
     for (NodeId attribute : attributes(id)) rank_[attribute] = next++;
-    push_children_reversed(id, stack);
+    const XmlNode& node = nodes_[id];
+    if (id != root && node.next_sibling() != kNoNode) stack.push_back(node.next_sibling());
+    if (node.has_children()) stack.push_back(node.first_child());
   }
 }
 
@@ -260,6 +271,46 @@ NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {
     }
   }
   return top;
+}
+
+NodeId XmlDocument::share_from(const XmlDocument& source, NodeId node) {
+  const std::size_t count = &source == this ? 0 : source.run_length(node);
+  if (count == 0) return copy_from(source, node);
+  const Link base = static_cast<Link>(nodes_.size());
+  const Link first = static_cast<Link>(node);
+  const auto moved = [&](Link link) { return link == XmlNode::kNone ? link : link - first + base; };
+  reserve(count, 0);
+  for (NodeId id = node; id < node + count; ++id) {
+    XmlNode& copy = nodes_.emplace_back(source.nodes_[id]);
+    copy.parent_ = moved(copy.parent_);
+    copy.first_child_ = moved(copy.first_child_);
+    copy.first_attribute_ = moved(copy.first_attribute_);
+    copy.next_ = moved(copy.next_);
+    copy.previous_ = moved(copy.previous_);
+    copy.text_shared_ = true;
+  }
+  XmlNode& top = nodes_[base];
+  top.parent_ = top.next_ = top.previous_ = XmlNode::kNone;
+  return base;
+}
+
+// The run is the ids after node whose parents come before them within it,
+// so all of it lies in node's subtree; when no link inside it leads out,
+// the subtree lies in it too.
+std::size_t XmlDocument::run_length(NodeId node) const {
+  NodeId end = node + 1;
+  while (end < nodes_.size()) {
+    const NodeId parent = nodes_[end].parent();
+    if (parent == kNoNode || parent < node || parent >= end) break;
+    ++end;
+  }
+  const auto inside = [&](Link link) { return link == XmlNode::kNone || (link >= node && link < end); };
+  for (NodeId id = node; id < end; ++id) {
+    const XmlNode& at = nodes_[id];
+    if (!inside(at.first_child_) || !inside(at.first_attribute_)) return 0;
+    if (id != node && (!inside(at.next_) || !inside(at.previous_))) return 0;
+  }
+  return end - node;
 }
 
 std::vector<NodeId> XmlDocument::descendants(NodeId node) const {

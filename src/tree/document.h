@@ -84,6 +84,9 @@ class XmlNode {
   Link next_ = kNone;
   Link previous_ = kNone;
   bool is_attribute_ = false;
+  // The text points into another document's strings: it is never written
+  // over in place.
+  bool text_shared_ = false;
   std::uint16_t name_digest_ = 0;  // NameKey::digest_of(name())
 };
 
@@ -173,6 +176,12 @@ class XmlDocument {
   // Copies node (from any document, this one included) with its attributes
   // and subtree into this arena; returns the new, detached element.
   NodeId copy_from(const XmlDocument& source, NodeId node);
+  // The same, with the copy's names and texts pointing into `source`, which
+  // must outlive this document and keep them as they are: for a form's
+  // secondary instances, copied into every evaluation document. A subtree
+  // that lies in one run of ids, as every subtree of a document just read
+  // does, is copied in one pass over the run.
+  NodeId share_from(const XmlDocument& source, NodeId node);
   // Bytes of names and texts stored, and of replaced texts among them: what
   // copying the tree would free.
   std::size_t string_bytes() const { return strings_.stored_bytes(); }
@@ -207,6 +216,9 @@ class XmlDocument {
   friend class XmlReader;
   using Link = XmlNode::Link;
   const char* store(std::string_view text);
+  // How many nodes from node on make up its whole subtree, when it lies in
+  // one run of ids; 0 when it does not.
+  std::size_t run_length(NodeId node) const;
   // Appends node to the list headed by `head`.
   void link_last(Link& head, NodeId node);
   void unlink(Link& head, NodeId node);

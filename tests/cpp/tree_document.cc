@@ -121,6 +121,28 @@ TEST(CopyFrom, CopiesASubtreeIntoTheSameOrAnotherDocument) {
   EXPECT_EQ(write_xml(same), "<?xml version='1.0' ?><r><row><q>x</q></row><row><q>x</q></row></r>");
 }
 
+TEST(ShareFrom, CopiesLikeCopyFromAndNeverWritesIntoTheSource) {
+  XmlDocument source = parsed("<r><row n='1'><q>xyz</q><q>y</q></row><z/></r>");
+  const NodeId row = children_of(source, source.root)[0];
+  const NodeId edited = children_of(source, source.root)[1];
+  source.append_child(edited, source.new_element("late", "t"));  // out of its run of ids
+  source.renumber();
+  for (NodeId top : {row, edited, source.root}) {
+    XmlDocument shared = parsed("<model/>");
+    XmlDocument copied = parsed("<model/>");
+    shared.append_child(shared.root, shared.share_from(source, top));
+    copied.append_child(copied.root, copied.copy_from(source, top));
+    shared.renumber();
+    copied.renumber();
+    EXPECT_EQ(write_xml(shared), write_xml(copied)) << source[top].name();
+  }
+  XmlDocument shared = parsed("<model/>");
+  const NodeId copy = shared.share_from(source, row);
+  shared.set_text(children_of(shared, copy)[0], "ab");
+  EXPECT_EQ(shared.string_value(copy), "aby");
+  EXPECT_EQ(source.string_value(row), "xyzy");
+}
+
 TEST(DeepNesting, ParsesWalksWritesAndCopiesWithoutRecursion) {
   constexpr std::size_t kDepth = 100000;
   std::string xml;
