@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "eval/context.h"
@@ -52,7 +53,9 @@ struct Form {
   std::map<std::string, std::size_t> by_nodeset;
   std::vector<std::size_t> calc_order;
   std::map<std::string, XmlDocument> instances;  // root is the <instance> copy
-  std::map<std::string, std::string> itext;
+  // Translations by text id: a form with a long list in several languages
+  // holds tens of thousands, looked up by id alone.
+  std::unordered_map<std::string, std::string> itext;
   // The body controls (input, select1, …) by their trimmed "ref", the first
   // in document order for each.
   std::map<std::string, NodeId, std::less<>> controls;
