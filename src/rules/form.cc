@@ -22,14 +22,39 @@ constexpr NameKey kInstanceName("instance");
 constexpr NameKey kTranslationName("translation");
 constexpr NameKey kTextName("text");
 
-constexpr std::array<std::string_view, 6> kControlNames = {"input",  "range",  "select",
-                                                           "select1", "upload", "rank"};
+constexpr std::array kControlNames = {NameKey("input"),   NameKey("range"),  NameKey("select"),
+                                      NameKey("select1"), NameKey("upload"), NameKey("rank")};
 
-bool is_control(std::string_view name) {
-  for (std::string_view control : kControlNames) {
-    if (name == control) return true;
+bool is_control(const XmlNode& node) {
+  return std::any_of(kControlNames.begin(), kControlNames.end(),
+                     [&](const NameKey& name) { return node.has_name(name); });
+}
+
+// The elements loading reads, found in one walk: binds, instances and
+// translations below the root, and body controls, the root included.
+struct FormElements {
+  std::vector<NodeId> binds;
+  std::vector<NodeId> instances;
+  std::vector<NodeId> translations;
+  std::vector<NodeId> controls;
+};
+
+FormElements form_elements(const XmlDocument& document) {
+  FormElements found;
+  if (!document.has_root()) return found;
+  for (NodeId at = document.root; at != kNoNode; at = document.next_in_preorder(at, document.root)) {
+    const XmlNode& node = document[at];
+    if (is_control(node)) found.controls.push_back(at);
+    if (at == document.root) continue;
+    if (node.has_name(kBindName)) {
+      found.binds.push_back(at);
+    } else if (node.has_name(kInstanceName)) {
+      found.instances.push_back(at);
+    } else if (node.has_name(kTranslationName)) {
+      found.translations.push_back(at);
+    }
   }
-  return false;
+  return found;
 }
 
 std::optional<std::string> optional_text(std::optional<std::string_view> value) {
@@ -90,12 +115,10 @@ XmlDocument copy_subtree(const XmlDocument& source, NodeId node) {
   return copy;
 }
 
-void read_instances(const XmlDocument& document, const std::vector<NodeId>& elements,
+void read_instances(const XmlDocument& document, const std::vector<NodeId>& instances,
                     Form& form) {
-  for (NodeId element : elements) {
-    if (!document[element].has_name(kInstanceName) || !is_secondary_instance(document, element)) {
-      continue;
-    }
+  for (NodeId element : instances) {
+    if (!is_secondary_instance(document, element)) continue;
     const std::string id(*document.attribute(element, "id"));
     XmlDocument instance;
     instance.root = instance.share_from(document, element);  // the form keeps both
@@ -105,23 +128,19 @@ void read_instances(const XmlDocument& document, const std::vector<NodeId>& elem
 }
 
 // Found once here: every jr:choice-name() asks for its question's control.
-void index_controls(const XmlDocument& document, const std::vector<NodeId>& elements,
+void index_controls(const XmlDocument& document, const std::vector<NodeId>& controls,
                     Form& form) {
-  auto take = [&](NodeId node) {
-    if (!is_control(document[node].name())) return;
-    if (const std::optional<std::string_view> ref = document.attribute(node, "ref")) {
-      form.controls.try_emplace(std::string(trim_white(*ref)), node);
+  for (NodeId control : controls) {
+    if (const std::optional<std::string_view> ref = document.attribute(control, "ref")) {
+      form.controls.try_emplace(std::string(trim_white(*ref)), control);
     }
-  };
-  if (document.has_root()) take(document.root);
-  for (NodeId element : elements) take(element);
+  }
 }
 
 // With several languages the last translation of a text id wins.
-void read_translations(const XmlDocument& document, const std::vector<NodeId>& elements,
+void read_translations(const XmlDocument& document, const std::vector<NodeId>& translations,
                        Form& form) {
-  for (NodeId element : elements) {
-    if (!document[element].has_name(kTranslationName)) continue;
+  for (NodeId element : translations) {
     for (NodeId text : document.children(element)) {
       if (!document[text].has_name(kTextName)) continue;
       const std::optional<std::string_view> id = document.attribute(text, "id");
@@ -225,11 +244,9 @@ Result<Form> load_form_document(XmlDocument document) {
   Form form;
   form.document = std::move(document);
   const XmlDocument& doc = form.document;
-  std::vector<NodeId> elements;
-  if (doc.has_root()) elements = doc.descendants(doc.root);
+  const FormElements elements = form_elements(doc);
 
-  for (NodeId element : elements) {
-    if (!doc[element].has_name(kBindName)) continue;
+  for (NodeId element : elements.binds) {
     Result<Bind> bind = read_bind(doc, element);
     if (!bind.ok()) return bind.failure();
     form.binds.push_back(std::move(bind).value());
@@ -246,9 +263,9 @@ Result<Form> load_form_document(XmlDocument document) {
   if (!order.ok()) return order.failure();
   form.calc_order = std::move(order).value();
 
-  read_instances(doc, elements, form);
-  read_translations(doc, elements, form);
-  index_controls(doc, elements, form);
+  read_instances(doc, elements.instances, form);
+  read_translations(doc, elements.translations, form);
+  index_controls(doc, elements.controls, form);
   return form;
 }
 
