@@ -230,7 +230,7 @@ PyMethodDef form_methods[] = {
      "submission that cannot be judged gives the exception findings would\n"
      "raise for it (ValueError, RuntimeError) in place of its findings, and\n"
      "the rest go on. The submissions are taken at once, as Executor.map\n"
-     "takes them, and judged at most a few thousand ahead of the reader."},
+     "takes them, and judged at most 16,384 ahead of the reader."},
     {"session", as_cfunction(form_session), METH_VARARGS | METH_KEYWORDS,
      "session($self, instance=None, today=None, now=None)\n--\n\n"
      "A Session of this form, which shares the loaded form instead of\nloading it again."},
