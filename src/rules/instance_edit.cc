@@ -148,9 +148,7 @@ std::string_view last_step(std::string_view path) { return path.substr(path.rfin
 
 void release_unused_space(XmlDocument& instance) {
   if (!instance.has_root()) return;
-  std::size_t live = 0;
-  for (NodeId id = 0; id < instance.size(); ++id) live += instance.rank_of(id) != kNoRank;
-  const bool mostly_detached = instance.size() > 2 * live;
+  const bool mostly_detached = instance.size() > 2 * instance.ranked_nodes();
   const bool mostly_replaced = instance.replaced_text_bytes() > instance.string_bytes() / 2;
   if (!mostly_detached && !mostly_replaced) return;
   XmlDocument compact;
@@ -257,15 +255,8 @@ Result<std::size_t> add_row(XmlDocument& instance, const Templates& templates,
   } else {
     instance.insert_child_after(parent, rows.back(), row);
   }
-  instance.renumber();
-  const std::size_t count = repeat_rows(instance, path, host).size();
-  // A stop while counting takes the new row out again.
-  if (host.stopped()) {
-    instance.detach(row);
-    instance.renumber();
-    return fail(kStoppedMessage);
-  }
-  return count;
+  instance.renumber_from(row);
+  return rows.size() + 1;
 }
 
 Result<std::size_t> remove_row(XmlDocument& instance, std::string_view path,

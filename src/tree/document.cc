@@ -1,5 +1,6 @@
 #include "tree/document.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <functional>
@@ -66,7 +67,7 @@ static_assert(sizeof(XmlNode) == 48);
 
 XmlDocument::XmlDocument(const XmlDocument& other)
     : root(other.root), nodes_(other.nodes_), rank_(other.rank_),
-      ranked_by_id_(other.ranked_by_id_) {
+      ranked_by_id_(other.ranked_by_id_), ranked_(other.ranked_) {
   restore_strings();
 }
 
@@ -93,9 +94,11 @@ const char* XmlDocument::store(std::string_view text) {
   return text.empty() ? "" : strings_.add(text).data();
 }
 
+// Room grows at least twofold, as the vector's own growth does: an exact
+// fit would move the whole arena at every row added to a long repeat.
 void XmlDocument::reserve(std::size_t nodes, std::size_t bytes) {
   const std::size_t needed = nodes_.size() + nodes;
-  if (needed > nodes_.capacity()) nodes_.reserve(needed);
+  if (needed > nodes_.capacity()) nodes_.reserve(std::max(needed, 2 * nodes_.capacity()));
   strings_.reserve(bytes);
 }
 
@@ -244,6 +247,42 @@ void XmlDocument::renumber() {
     if (id != root && node.next_sibling() != kNoNode) stack.push_back(node.next_sibling());
     if (node.has_children()) stack.push_back(node.first_child());
   }
+  ranked_ = next;
+}
+
+void XmlDocument::renumber_from(NodeId node) {
+  if (rank_.empty() || node == root || nodes_[node].parent() == kNoNode) {
+    renumber();
+    return;
+  }
+  rank_.resize(nodes_.size(), XmlNode::kNone);
+  const NodeId before = previous_sibling(node);
+  const NodeId last_before = before != kNoNode ? last_in_subtree(before) : [&] {
+    NodeId parent = nodes_[node].parent();
+    NodeId last = parent;
+    for (NodeId attribute : attributes(parent)) last = attribute;
+    return last;
+  }();
+  if (rank_[last_before] == XmlNode::kNone) {
+    renumber();
+    return;
+  }
+  rank_onwards(node, rank_[last_before] + 1);
+}
+
+NodeId XmlDocument::last_in_subtree(NodeId node) const {
+  while (nodes_[node].has_children()) node = last_child(node);
+  NodeId last = node;
+  for (NodeId attribute : attributes(node)) last = attribute;
+  return last;
+}
+
+void XmlDocument::rank_onwards(NodeId node, Link next) {
+  for (NodeId id = node; id != kNoNode; id = next_in_preorder(id, root)) {
+    rank_[id] = next++;
+    for (NodeId attribute : attributes(id)) rank_[attribute] = next++;
+  }
+  ranked_ = next;
 }
 
 NodeId XmlDocument::copy_from(const XmlDocument& source, NodeId node) {

@@ -173,6 +173,13 @@ class XmlDocument {
   // Rebuilds ranks from the root: pre-order, an element, its attributes,
   // then each child's subtree. Call after any change of structure.
   void renumber();
+  // The same after one change alone, inserting `node` into a document
+  // ranked before: only node's subtree and what follows it in document
+  // order are ranked again, so adding a row at the end of a long repeat
+  // costs the row, not the document.
+  void renumber_from(NodeId node);
+  // How many nodes have a rank: those reachable from the root.
+  std::size_t ranked_nodes() const { return rank_.empty() ? ranked_by_id_ : ranked_; }
   // Copies node (from any document, this one included) with its attributes
   // and subtree into this arena; returns the new, detached element.
   NodeId copy_from(const XmlDocument& source, NodeId node);
@@ -216,6 +223,11 @@ class XmlDocument {
   friend class XmlReader;
   using Link = XmlNode::Link;
   const char* store(std::string_view text);
+  // The node ranked last in node's subtree: its last descendant, or its
+  // last attribute, or itself.
+  NodeId last_in_subtree(NodeId node) const;
+  // Ranks the nodes from `node` to the end of the document, from `next` on.
+  void rank_onwards(NodeId node, Link next);
   // How many nodes from node on make up its whole subtree, when it lies in
   // one run of ids; 0 when it does not.
   std::size_t run_length(NodeId node) const;
@@ -236,6 +248,7 @@ class XmlDocument {
   // Empty while the first ranked_by_id_ nodes are ranked by their ids.
   std::vector<Link> rank_;
   std::size_t ranked_by_id_ = 0;
+  std::size_t ranked_ = 0;  // nodes given a rank by the last numbering
 };
 
 // Names and texts keep 32-bit lengths, so no document is longer than this.

@@ -143,6 +143,33 @@ TEST(ShareFrom, CopiesLikeCopyFromAndNeverWritesIntoTheSource) {
   EXPECT_EQ(source.string_value(row), "xyzy");
 }
 
+TEST(RenumberFrom, RanksAnInsertedSubtreeAndWhatFollowsAsRenumberDoes) {
+  const XmlDocument row = parsed("<row k='1'><a x='y'/><b><c/></b></row>");
+  const char* kDocument = "<data v='1'><row><a/></row><row/><empty/><meta><id/></meta></data>";
+  // Each case: a child of the root to insert after (none: at the end), or
+  // inside the element named "empty".
+  for (const char* after : {"", "row", "empty", "inside"}) {
+    XmlDocument document = parsed(kDocument);
+    document.renumber();
+    const NodeId copy = document.copy_from(row, row.root);
+    const std::string_view where = after;
+    if (where == "inside") {
+      document.append_child(document.child_named(document.root, "empty"), copy);
+    } else if (where.empty()) {
+      document.insert_child_after(document.root, kNoNode, copy);
+    } else {
+      document.insert_child_after(document.root, document.child_named(document.root, where), copy);
+    }
+    XmlDocument whole = document;
+    document.renumber_from(copy);
+    whole.renumber();
+    for (NodeId id = 0; id < document.size(); ++id) {
+      EXPECT_EQ(document.rank_of(id), whole.rank_of(id)) << after << " " << id;
+    }
+    EXPECT_EQ(document.ranked_nodes(), whole.ranked_nodes()) << after;
+  }
+}
+
 TEST(DeepNesting, ParsesWalksWritesAndCopiesWithoutRecursion) {
   constexpr std::size_t kDepth = 100000;
   std::string xml;
