@@ -3,7 +3,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tolvar {
 namespace {
@@ -14,19 +13,6 @@ bool is_instance_with_id(const XmlDocument& document, NodeId node, std::string_v
   if (!document[node].has_name(kInstanceName)) return false;
   const std::optional<std::string_view> own_id = document.attribute(node, "id");
   return own_id.has_value() && *own_id == id;
-}
-
-// The first matching element in document order, stopping there.
-NodeId find_instance_element(const XmlDocument& document, std::string_view id) {
-  if (!document.has_root()) return kNoNode;
-  std::vector<NodeId> pending{document.root};
-  while (!pending.empty()) {
-    const NodeId at = pending.back();
-    pending.pop_back();
-    if (is_instance_with_id(document, at, id)) return at;
-    document.push_children_reversed(at, pending);
-  }
-  return kNoNode;
 }
 
 Result<std::string> instance_id(const Expr& argument, const EvalContext& context) {
@@ -58,9 +44,11 @@ Result<NodeSet> resolve_instance(const Expr& call, const EvalContext& context) {
   if (call.args.empty()) return fail("instance() needs an id");
   Result<std::string> id = instance_id(call.args.front(), context);
   if (!id.ok()) return id.failure();
+  // Without the host's list, the document's own is made for this call.
   const InstanceElements* known = context.host.instance_elements(context.document);
-  const NodeId element = known != nullptr ? known->find(context.document, id.value())
-                                          : find_instance_element(context.document, id.value());
+  const NodeId element = known != nullptr
+                             ? known->find(context.document, id.value())
+                             : InstanceElements(context.document).find(context.document, id.value());
   if (element != kNoNode) return NodeSet{{element}, nullptr};
   const XmlDocument* table = context.host.lookup_table(id.value());
   if (table == nullptr) {

@@ -257,12 +257,8 @@ void XmlDocument::renumber_from(NodeId node) {
   }
   rank_.resize(nodes_.size(), XmlNode::kNone);
   const NodeId before = previous_sibling(node);
-  const NodeId last_before = before != kNoNode ? last_in_subtree(before) : [&] {
-    NodeId parent = nodes_[node].parent();
-    NodeId last = parent;
-    for (NodeId attribute : attributes(parent)) last = attribute;
-    return last;
-  }();
+  const NodeId last_before = before != kNoNode ? last_in_subtree(before)
+                                               : last_of_element(nodes_[node].parent());
   if (rank_[last_before] == XmlNode::kNone) {
     renumber();
     return;
@@ -272,9 +268,12 @@ void XmlDocument::renumber_from(NodeId node) {
 
 NodeId XmlDocument::last_in_subtree(NodeId node) const {
   while (nodes_[node].has_children()) node = last_child(node);
-  NodeId last = node;
-  for (NodeId attribute : attributes(node)) last = attribute;
-  return last;
+  return last_of_element(node);
+}
+
+NodeId XmlDocument::last_of_element(NodeId element) const {
+  const NodeId first = nodes_[element].first_attribute();
+  return first == kNoNode ? element : XmlNode::widen(nodes_[first].previous_);
 }
 
 void XmlDocument::rank_onwards(NodeId node, Link next) {

@@ -226,6 +226,9 @@ class XmlDocument {
   // The node ranked last in node's subtree: its last descendant, or its
   // last attribute, or itself.
   NodeId last_in_subtree(NodeId node) const;
+  // The element's last attribute, or the element itself: what it ranks last
+  // before its children.
+  NodeId last_of_element(NodeId element) const;
   // Ranks the nodes from `node` to the end of the document, from `next` on.
   void rank_onwards(NodeId node, Link next);
   // How many nodes from node on make up its whole subtree, when it lies in
