@@ -1,12 +1,12 @@
 // The core functions: booleans, strings, node-sets and aggregates.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "eval/node_text.h"
 #include "functions/library.h"
@@ -74,12 +74,6 @@ std::string slice_chars(std::string_view text, std::size_t begin, std::size_t en
   const std::size_t first = char_offset(text, begin);
   const std::size_t last = char_offset(text, end - begin, first);
   return std::string(text.substr(first, last - first));
-}
-
-std::vector<char32_t> decode_all(std::string_view text) {
-  std::vector<char32_t> chars;
-  for (std::size_t pos = 0; pos < text.size();) chars.push_back(decode_utf8(text, pos));
-  return chars;
 }
 
 // ---- booleans --------------------------------------------------------------
@@ -255,34 +249,58 @@ Result<Value> fn_normalize_space(const Call& call) {
   return Value{std::move(out)};
 }
 
-// Characters found in `from` become the character at the same index of `to`
-// (the first occurrence decides), or go when `to` is shorter. One lookup per
-// character of the text, so the cost is linear in both texts.
+// What translate() makes of each character: ASCII looked up in a table,
+// anything else in a hash map, so the common call allocates nothing for
+// its map and both texts still cost linear time.
+class CharReplacement {
+ public:
+  static constexpr char32_t kKept = 0xFFFFFFFE;     // no scalar value
+  static constexpr char32_t kDropped = 0xFFFFFFFF;  // no scalar value
+
+  // The first occurrence of a character in `from` decides.
+  CharReplacement(std::string_view from, std::string_view to) {
+    ascii_.fill(kKept);
+    std::size_t to_pos = 0;
+    for (std::size_t pos = 0; pos < from.size();) {
+      const char32_t c = decode_utf8(from, pos);
+      const char32_t replacement = to_pos < to.size() ? decode_utf8(to, to_pos) : kDropped;
+      if (c < ascii_.size()) {
+        if (ascii_[c] == kKept) ascii_[c] = replacement;
+      } else {
+        others_.try_emplace(c, replacement);
+      }
+    }
+  }
+
+  char32_t operator[](char32_t c) const {
+    if (c < ascii_.size()) return ascii_[c];
+    const auto found = others_.find(c);
+    return found == others_.end() ? kKept : found->second;
+  }
+
+ private:
+  std::array<char32_t, 128> ascii_;
+  std::unordered_map<char32_t, char32_t> others_;
+};
+
 Result<Value> fn_translate(const Call& call) {
   Result<std::string> text = call.string(0);
   if (!text.ok()) return text.failure();
-  Result<std::string> from_text = call.string(1);
-  if (!from_text.ok()) return from_text.failure();
-  Result<std::string> to_text = call.string(2);
-  if (!to_text.ok()) return to_text.failure();
-  const std::vector<char32_t> from = decode_all(from_text.value());
-  const std::vector<char32_t> to = decode_all(to_text.value());
-  constexpr char32_t kDropped = 0xFFFFFFFF;  // no scalar value
-  std::unordered_map<char32_t, char32_t> replacement;
-  replacement.reserve(from.size());
-  for (std::size_t i = 0; i < from.size(); ++i) {
-    replacement.try_emplace(from[i], i < to.size() ? to[i] : kDropped);
-  }
+  Result<std::string> from = call.string(1);
+  if (!from.ok()) return from.failure();
+  Result<std::string> to = call.string(2);
+  if (!to.ok()) return to.failure();
+  const CharReplacement replacement(from.value(), to.value());
   const std::string_view source = text.value();
   std::string out;
   out.reserve(source.size());
   for (std::size_t pos = 0; pos < source.size();) {
     const char32_t c = decode_utf8(source, pos);
-    const auto found = replacement.find(c);
-    if (found == replacement.end()) {
+    const char32_t replaced = replacement[c];
+    if (replaced == CharReplacement::kKept) {
       append_utf8(out, c);
-    } else if (found->second != kDropped) {
-      append_utf8(out, found->second);
+    } else if (replaced != CharReplacement::kDropped) {
+      append_utf8(out, replaced);
     }
   }
   return Value{std::move(out)};
