@@ -9,6 +9,11 @@ namespace tolvar {
 namespace {
 
 constexpr std::uint32_t kUnnumbered = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+
+bool same_name(const XmlNode& a, const XmlNode& b) {
+  return a.name_digest() == b.name_digest() && a.name() == b.name();
+}
 
 }  // namespace
 
@@ -42,27 +47,38 @@ std::size_t NodePaths::index_of(NodeId node) {
   return index_[node] == kUnnumbered ? 0 : index_[node];
 }
 
-// Sorting the children by name (stably, so each name keeps document order)
-// numbers every run of a repeated name in one pass, without a hash map per
-// parent. Any order that groups equal names will do, so the names' digests
-// settle most comparisons.
+// One pass groups the children by name in a small open-addressed table
+// (the name digest picks the slot, so most probes never read a name), a
+// second numbers each group's runs in document order: linear, and without
+// allocating once the scratch lists have grown.
 void NodePaths::number_children(NodeId parent) {
-  std::vector<NodeId> by_name;
-  for (NodeId child : document_.children(parent)) by_name.push_back(child);
-  std::stable_sort(by_name.begin(), by_name.end(), [&](NodeId a, NodeId b) {
-    const XmlNode& first = document_[a];
-    const XmlNode& second = document_[b];
-    if (first.name_digest() != second.name_digest()) {
-      return first.name_digest() < second.name_digest();
+  const SiblingRange children = document_.children(parent);
+  std::size_t mask = 1;
+  while (mask < 2 * static_cast<std::size_t>(std::distance(children.begin(), children.end()))) {
+    mask <<= 1;
+  }
+  --mask;
+  slots_.assign(mask + 1, kFree);
+  groups_.clear();
+  group_of_.clear();
+  group_of_.reserve(mask);
+  for (NodeId child : children) {
+    const XmlNode& named = document_[child];
+    std::size_t slot = named.name_digest() & mask;
+    while (slots_[slot] != kFree && !same_name(named, document_[groups_[slots_[slot]].first])) {
+      slot = (slot + 1) & mask;
     }
-    return first.name() < second.name();
-  });
-  for (std::size_t start = 0; start < by_name.size();) {
-    const std::string_view name = document_[by_name[start]].name();
-    std::size_t end = start + 1;
-    while (end < by_name.size() && document_[by_name[end]].name() == name) ++end;
-    for (std::size_t i = start; i < end; ++i) index_[by_name[i]] = end - start > 1 ? static_cast<std::uint32_t>(i - start + 1) : 0;
-    start = end;
+    if (slots_[slot] == kFree) {
+      slots_[slot] = static_cast<std::uint32_t>(groups_.size());
+      groups_.push_back({child, 0, 0});
+    }
+    ++groups_[slots_[slot]].size;
+    group_of_.push_back(slots_[slot]);
+  }
+  std::size_t i = 0;
+  for (NodeId child : children) {
+    Group& group = groups_[group_of_[i++]];
+    index_[child] = group.size > 1 ? ++group.numbered : 0;
   }
 }
 
