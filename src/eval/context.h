@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "eval/stop_check.h"
 #include "eval/value.h"
@@ -40,9 +42,17 @@ class Host {
   // The regex() patterns built ahead of time, if any.
   virtual const CompiledPatterns* compiled_patterns() const { return nullptr; }
   // The nodes the absolute path `path` selects in `document`, when the host
-  // has them found already; nullptr sends the evaluator to find them.
-  virtual const std::vector<NodeId>* found_path(const XmlDocument&, const Expr&) const {
-    return nullptr;
+  // has them found already; nothing sends the evaluator to find them.
+  virtual std::optional<std::span<const NodeId>> found_path(const XmlDocument&,
+                                                            const Expr&) const {
+    return std::nullopt;
+  }
+  // Appends the element children of `parent` in `document` named `key`, in
+  // order, when the host keeps them indexed; false sends the evaluator to
+  // scan them.
+  virtual bool append_children_named(const XmlDocument&, NodeId, const NameKey&,
+                                     std::vector<NodeId>&) const {
+    return false;
   }
   // The "instance" elements of `document`, when the host has them found
   // already; nullptr sends instance() to search the document.

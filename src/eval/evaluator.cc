@@ -27,8 +27,8 @@ Result<Value> eval_variable(const Expr& expr) {
 Result<Value> eval_path(const Expr& expr, const EvalContext& context) {
   const XmlDocument& document = context.document;
   if (expr.absolute) {
-    if (const std::vector<NodeId>* found = context.host.found_path(document, expr)) {
-      return Value{NodeSet{*found, nullptr}};
+    if (std::optional<std::span<const NodeId>> found = context.host.found_path(document, expr)) {
+      return Value{NodeSet{std::vector<NodeId>(found->begin(), found->end()), nullptr}};
     }
   }
   std::span<const Step> steps = expr.steps;

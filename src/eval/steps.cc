@@ -68,8 +68,10 @@ class ExpandedSubtree {
   std::size_t last_ = kNoRank;
 };
 
-void append_named_children(const XmlDocument& document, NodeId node, const NameKey& key,
+void append_named_children(const EvalContext& context, NodeId node, const NameKey& key,
                            Nodes& out) {
+  if (context.host.append_children_named(context.document, node, key, out)) return;
+  const XmlDocument& document = context.document;
   for (NodeId child : document.children(node)) {
     if (document[child].has_name(key)) out.push_back(child);
   }
@@ -79,22 +81,21 @@ void append_named_children(const XmlDocument& document, NodeId node, const NameK
 // candidates in between; from one node, the commonest case, it reuses the
 // list it is given.
 Status plain_child_step(Nodes& nodes, std::string_view name, const EvalContext& context) {
-  const XmlDocument& document = context.document;
   const NameKey key(name);
   if (nodes.size() == 1) {
     if (context.host.should_stop()) return fail(kStoppedMessage);
     const NodeId node = nodes.front();
     nodes.clear();
-    append_named_children(document, node, key, nodes);
+    append_named_children(context, node, key, nodes);
     return Done{};
   }
   Nodes out;
   for (NodeId node : nodes) {
     if (context.host.should_stop()) return fail(kStoppedMessage);
-    append_named_children(document, node, key, out);
+    append_named_children(context, node, key, out);
   }
   // The children of one node come in document order, each once.
-  normalise(out, document);
+  normalise(out, context.document);
   nodes = std::move(out);
   return Done{};
 }

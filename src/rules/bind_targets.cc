@@ -10,10 +10,8 @@ namespace {
 // The form's tree of the picked binds' plain nodesets, made when it loaded;
 // one made here for a document whose root has another name.
 template <class Pick>
-std::vector<std::optional<std::vector<NodeId>>> plain_targets_of(const Form& form,
-                                                                 const NodesetTrie& loaded,
-                                                                 const XmlDocument& model,
-                                                                 Pick picked) {
+TrieMatches plain_targets_of(const Form& form, const NodesetTrie& loaded, const XmlDocument& model,
+                             Pick picked) {
   if (!model.has_root() || model[model.root].name() == loaded.root_name()) {
     return loaded.targets(model, form.binds.size());
   }
@@ -41,8 +39,7 @@ std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, cons
   return bind.target ? nodeset_targets(*bind.target, model, host) : std::vector<NodeId>{};
 }
 
-std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
-                                                                   const XmlDocument& model) {
+TrieMatches plain_bind_targets(const Form& form, const XmlDocument& model) {
   return plain_targets_of(form, form.plain_nodesets, model, [](const Bind&) { return true; });
 }
 
@@ -51,27 +48,23 @@ std::vector<bool> date_typed_nodes(const Form& form, const XmlDocument& model, c
   std::vector<bool> dated;
   if (std::none_of(form.binds.begin(), form.binds.end(), is_dated)) return dated;
   dated.assign(model.size(), false);
-  std::vector<std::optional<std::vector<NodeId>>> plain = plain_targets_of(form, form.dated_nodesets, model, is_dated);
+  const TrieMatches plain = plain_targets_of(form, form.dated_nodesets, model, is_dated);
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
     if (!form.binds[i].date_typed) continue;
-    std::vector<NodeId> nodes = plain[i] ? std::move(*plain[i]) : bound_nodes(form.binds[i], model, host);
-    for (NodeId node : nodes) dated[node] = true;
+    if (plain.has(i)) {
+      for (NodeId node : plain[i]) dated[node] = true;
+    } else {
+      for (NodeId node : bound_nodes(form.binds[i], model, host)) dated[node] = true;
+    }
   }
   return dated;
 }
 
-std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
-                                              const Host& host) {
-  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(form, model);
-  std::vector<std::vector<NodeId>> targets(form.binds.size());
+BindTargets::BindTargets(const Form& form, const XmlDocument& model, const Host& host)
+    : plain_(plain_bind_targets(form, model)), evaluated_(form.binds.size()) {
   for (std::size_t i = 0; i < form.binds.size(); ++i) {
-    if (plain[i]) {
-      targets[i] = std::move(*plain[i]);
-      continue;
-    }
-    targets[i] = bound_nodes(form.binds[i], model, host);
+    if (!plain_.has(i)) evaluated_[i] = bound_nodes(form.binds[i], model, host);
   }
-  return targets;
 }
 
 }  // namespace tolvar

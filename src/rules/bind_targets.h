@@ -1,11 +1,12 @@
 // The nodes every bind of a form applies to, for one evaluation document.
 #pragma once
 
-#include <optional>
+#include <span>
 #include <vector>
 
 #include "eval/context.h"
 #include "rules/form.h"
+#include "rules/nodeset_trie.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -18,14 +19,23 @@ std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, cons
 // are plain chains of named child steps, the usual case, are resolved
 // together in one walk down the document instead of one scan of a parent's
 // children per bind, so that thousands of binds over one group stay linear.
-std::vector<std::vector<NodeId>> bind_targets(const Form& form, const XmlDocument& model,
-                                              const Host& host);
+class BindTargets {
+ public:
+  BindTargets(const Form& form, const XmlDocument& model, const Host& host);
+  std::size_t size() const { return evaluated_.size(); }
+  std::span<const NodeId> operator[](std::size_t bind) const {
+    return plain_.has(bind) ? plain_[bind] : std::span<const NodeId>(evaluated_[bind]);
+  }
+
+ private:
+  TrieMatches plain_;
+  std::vector<std::vector<NodeId>> evaluated_;  // by bind index; empty for plain nodesets
+};
 
 // By bind index: the nodes of every bind whose nodeset is a plain chain of
 // named child steps, all found in one walk; nothing for the other binds.
 // Only the document's structure decides these, never its texts.
-std::vector<std::optional<std::vector<NodeId>>> plain_bind_targets(const Form& form,
-                                                                   const XmlDocument& model);
+TrieMatches plain_bind_targets(const Form& form, const XmlDocument& model);
 
 // By node id of the model: whether a bind typed as a date or date-time
 // applies to the node. Empty when the form types nothing so.

@@ -12,7 +12,7 @@ namespace tolvar {
 // text.
 FormHost::FormHost(const Form& form, const XmlDocument& model, ClockText today, ClockText now,
                    StopCheck* stop)
-    : Host(stop), form_(form), model_(model), today_(today), now_(now) {
+    : Host(stop), form_(form), model_(model), today_(today), now_(now), children_(model) {
   date_nodes_ = date_typed_nodes(form, model, *this);
   rule_paths_ = form.rule_paths.find_all(model);
   if (form.reads_instances) instance_elements_.emplace(model);
@@ -22,12 +22,17 @@ const InstanceElements* FormHost::instance_elements(const XmlDocument& document)
   return &document == &model_ && instance_elements_ ? &*instance_elements_ : nullptr;
 }
 
-const std::vector<NodeId>* FormHost::found_path(const XmlDocument& document,
-                                                const Expr& path) const {
-  if (&document != &model_ || rule_paths_.empty()) return nullptr;
+std::optional<std::span<const NodeId>> FormHost::found_path(const XmlDocument& document,
+                                                            const Expr& path) const {
+  if (&document != &model_) return std::nullopt;
   const std::optional<std::size_t> number = form_.rule_paths.number_of(path);
-  if (!number || !rule_paths_[*number]) return nullptr;
-  return &*rule_paths_[*number];
+  if (!number || !rule_paths_.has(*number)) return std::nullopt;
+  return rule_paths_[*number];
+}
+
+bool FormHost::append_children_named(const XmlDocument& document, NodeId parent,
+                                     const NameKey& key, std::vector<NodeId>& out) const {
+  return &document == &model_ && children_.append_named(parent, key, out);
 }
 
 bool FormHost::typed_as_date(const XmlDocument& document, NodeId node) const {

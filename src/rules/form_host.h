@@ -2,13 +2,16 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "eval/child_index.h"
 #include "eval/context.h"
 #include "eval/instance_ref.h"
 #include "rules/form.h"
+#include "rules/nodeset_trie.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -27,9 +30,11 @@ class FormHost : public Host {
   ClockText now() const override { return now_; }
   bool typed_as_date(const XmlDocument& document, NodeId node) const override;
   const CompiledPatterns* compiled_patterns() const override { return &form_.patterns; }
-  const std::vector<NodeId>* found_path(const XmlDocument& document,
-                                        const Expr& path) const override;
+  std::optional<std::span<const NodeId>> found_path(const XmlDocument& document,
+                                                    const Expr& path) const override;
   const InstanceElements* instance_elements(const XmlDocument& document) const override;
+  bool append_children_named(const XmlDocument& document, NodeId parent, const NameKey& key,
+                             std::vector<NodeId>& out) const override;
 
  private:
   const Form& form_;
@@ -39,7 +44,9 @@ class FormHost : public Host {
   std::vector<bool> date_nodes_;  // by model node id
   // The nodes of the rules' absolute plain paths in the model, by their
   // numbers in the form.
-  std::vector<std::optional<std::vector<NodeId>>> rule_paths_;
+  TrieMatches rule_paths_;
+  // Built as the rules read the model: a host serves one call on one thread.
+  mutable ChildIndex children_;
   // Found only for a form whose rules call instance().
   std::optional<InstanceElements> instance_elements_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <queue>
+#include <span>
 #include <utility>
 
 #include "rules/bind_targets.h"
@@ -34,16 +35,14 @@ constexpr KindText kKindTexts[] = {
 enum Own : unsigned char { kNoRule = 0, kOwnTrue = 1, kOwnFalse = 2 };
 enum State : unsigned char { kNoEntry = 0, kRelevant = 1, kHidden = 2 };
 
-// The nodes of every bind, by bind index. The judge never changes the
-// evaluation document, so each nodeset is resolved once per call.
-using BindTargets = std::vector<std::vector<NodeId>>;
-
 // Everything one judge run reads, and the list it writes (a Judgement is
 // what the run leaves behind).
 struct JudgeRun {
   const Form& form;
   const XmlDocument& model;
   const Host& host;
+  // The judge never changes the evaluation document, so each nodeset is
+  // resolved once per call.
   const BindTargets& targets;
   NodePaths& paths;
   std::vector<SubmissionFinding>& findings;
@@ -99,7 +98,7 @@ void for_each_target(const JudgeRun& run, const std::vector<std::size_t>& binds,
   };
   std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> next(later);
   auto queue = [&](std::size_t k, std::size_t at) {
-    const std::vector<NodeId>& nodes = run.targets[binds[k]];
+    const std::span<const NodeId> nodes = run.targets[binds[k]];
     if (at < nodes.size()) next.push({run.model.rank_of(nodes[at]), k, at});
   };
   for (std::size_t k = 0; k < binds.size(); ++k) queue(k, 0);
@@ -156,8 +155,8 @@ Relevance relevance_of(const JudgeRun& run) {
   };
   Relevance relevance;
   relevance.state.assign(model.size(), kNoEntry);
-  for (const std::vector<NodeId>& nodes : run.targets) {
-    for (NodeId node : nodes) {
+  for (std::size_t bind = 0; bind < run.targets.size(); ++bind) {
+    for (NodeId node : run.targets[bind]) {
       bool relevant = own[node] != kOwnFalse && !under_hidden(node);
       relevance.state[node] = relevant ? kRelevant : kHidden;
     }
@@ -270,7 +269,7 @@ Judgement judge_model(const Form& form, XmlDocument model, ClockText today, Cloc
   Judgement judgement{std::move(model), {}, {}, 0};
   const XmlDocument& judged = judgement.model;
   FormHost host(form, judged, today, now, stop);
-  BindTargets targets = bind_targets(form, judged, host);
+  const BindTargets targets(form, judged, host);
   NodePaths paths(judged);
   std::vector<SubmissionFinding>& findings = judgement.findings;
   JudgeRun run{form, judged, host, targets, paths, findings};

@@ -10,14 +10,14 @@ NodesetTrie::NodesetTrie(std::string_view root_name) : root_name_(root_name) {}
 
 // An absolute path whose first step names the root starts at the root
 // itself, as the evaluator has it.
-void NodesetTrie::add(std::size_t bind, const Expr& nodeset) {
+void NodesetTrie::add(std::size_t number, const Expr& nodeset) {
   std::optional<std::vector<std::string_view>> names = plain_child_names(nodeset);
   if (!names) return;
   std::size_t skipped = nodeset.absolute && !names->empty() && names->front() == root_name_;
   std::size_t at = 0;
   for (std::size_t i = skipped; i < names->size(); ++i) at = add_branch(at, (*names)[i]);
-  ++entries_[at].binds_ending;
-  binds_.emplace_back(bind, at);
+  entries_[at].ends_nodeset = true;
+  taken_.emplace_back(number, at);
 }
 
 std::size_t NodesetTrie::add_branch(std::size_t at, std::string_view name) {
@@ -41,21 +41,25 @@ std::optional<std::size_t> NodesetTrie::branch(const Entry& at, std::uint16_t di
   return std::nullopt;
 }
 
-// One pre-order walk that follows only the branches some nodeset names, so
-// each entry collects its matches in document order. Only entries where a
-// nodeset ends keep their matches, and the last bind to read them takes
-// them over.
-std::vector<std::optional<std::vector<NodeId>>> NodesetTrie::targets(const XmlDocument& model,
-                                                                     std::size_t binds) const {
-  std::vector<std::optional<std::vector<NodeId>>> targets(binds);
-  if (!model.has_root() || binds_.empty()) return targets;
-  std::vector<std::vector<NodeId>> matches(entries_.size());
+// One pre-order walk that follows only the branches some nodeset names,
+// noting each node where a nodeset ends; the notes are then put in order
+// of entry, keeping document order within each, so that every entry's
+// nodes lie together and nodesets ending at one entry share them.
+TrieMatches NodesetTrie::targets(const XmlDocument& model, std::size_t numbers) const {
+  TrieMatches matches;
+  matches.ranges_.assign(numbers, {TrieMatches::kNotTaken, TrieMatches::kNotTaken});
+  if (!model.has_root() || taken_.empty()) return matches;
+  // Room for a small document's walk at once; a large one grows as usual.
+  const std::size_t room = std::min<std::size_t>(model.size(), 256);
+  std::vector<std::pair<std::size_t, NodeId>> ends;  // entry, node
+  ends.reserve(room);
   std::vector<std::pair<NodeId, std::size_t>> stack{{model.root, 0}};
+  stack.reserve(room);
   while (!stack.empty()) {
     auto [node, entry] = stack.back();
     stack.pop_back();
     const Entry& at = entries_[entry];
-    if (at.binds_ending != 0) matches[entry].push_back(node);
+    if (at.ends_nodeset) ends.emplace_back(entry, node);
     if (at.next.empty()) continue;
     for (NodeId child = model.last_child(node); child != kNoNode;
          child = model.previous_sibling(child)) {
@@ -65,18 +69,13 @@ std::vector<std::optional<std::vector<NodeId>>> NodesetTrie::targets(const XmlDo
       }
     }
   }
-  std::vector<std::size_t> unread(entries_.size());
-  for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
-    unread[entry] = entries_[entry].binds_ending;
-  }
-  for (auto [bind, entry] : binds_) {
-    if (--unread[entry] == 0) {
-      targets[bind] = std::move(matches[entry]);
-    } else {
-      targets[bind] = matches[entry];
-    }
-  }
-  return targets;
+  std::vector<std::uint32_t> start(entries_.size() + 1, 0);
+  for (const auto& [entry, node] : ends) ++start[entry + 1];
+  for (std::size_t entry = 0; entry < entries_.size(); ++entry) start[entry + 1] += start[entry];
+  for (auto [number, entry] : taken_) matches.ranges_[number] = {start[entry], start[entry + 1]};
+  matches.nodes_.resize(ends.size());
+  for (const auto& [entry, node] : ends) matches.nodes_[start[entry]++] = node;
+  return matches;
 }
 
 }  // namespace tolvar

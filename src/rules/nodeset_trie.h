@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,23 +18,44 @@
 
 namespace tolvar {
 
+// What a walk of a trie found: by number, the nodes of each nodeset taken
+// in, in document order, all kept in one list.
+class TrieMatches {
+ public:
+  // Whether nodeset `number` was taken in: the others have no nodes here,
+  // not even none.
+  bool has(std::size_t number) const {
+    return number < ranges_.size() && ranges_[number].first != kNotTaken;
+  }
+  std::span<const NodeId> operator[](std::size_t number) const {
+    const auto [begin, end] = ranges_[number];
+    return std::span<const NodeId>(nodes_).subspan(begin, end - begin);
+  }
+
+ private:
+  friend class NodesetTrie;
+  static constexpr std::uint32_t kNotTaken = std::numeric_limits<std::uint32_t>::max();
+
+  std::vector<NodeId> nodes_;  // grouped by where the nodesets end in the trie
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges_;  // by number: begin, end
+};
+
 class NodesetTrie {
  public:
   NodesetTrie() = default;
   // A tree for documents whose root is named `root_name`.
   explicit NodesetTrie(std::string_view root_name);
 
-  // Takes in bind `bind`'s nodeset when it is a plain path (a chain of
-  // named child steps); other nodesets are left to the evaluator.
-  void add(std::size_t bind, const Expr& nodeset);
+  // Takes in nodeset number `number` (a bind's index, say) when it is a
+  // plain path (a chain of named child steps); other nodesets are left to
+  // the evaluator.
+  void add(std::size_t number, const Expr& nodeset);
 
   std::string_view root_name() const { return root_name_; }
 
-  // By bind index (`binds` entries): the nodes of every bind taken in, in
-  // document order; nothing for the other binds. Only the document's
-  // structure decides these, never its texts.
-  std::vector<std::optional<std::vector<NodeId>>> targets(const XmlDocument& model,
-                                                          std::size_t binds) const;
+  // By number (`numbers` of them): the nodes of every nodeset taken in.
+  // Only the document's structure decides these, never its texts.
+  TrieMatches targets(const XmlDocument& model, std::size_t numbers) const;
 
  private:
   // A named child step out of an entry.
@@ -43,7 +66,7 @@ class NodesetTrie {
   };
   struct Entry {
     std::vector<Branch> next;  // by digest
-    std::size_t binds_ending = 0;  // binds whose nodeset ends here
+    bool ends_nodeset = false;  // some nodeset taken in ends here
   };
 
   // The entry a child named `name` of a node at `at` goes on to, or none.
@@ -53,7 +76,7 @@ class NodesetTrie {
 
   std::string root_name_;
   std::vector<Entry> entries_ = std::vector<Entry>(1);  // entry 0: the root
-  std::vector<std::pair<std::size_t, std::size_t>> binds_;  // bind index, entry
+  std::vector<std::pair<std::size_t, std::size_t>> taken_;  // number, entry
 };
 
 }  // namespace tolvar

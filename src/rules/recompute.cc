@@ -104,14 +104,15 @@ bool reads_back_as(const XmlDocument& instance, NodeId node, std::string_view pa
 CalculatedByPath calculate_all(const SessionState& session, XmlDocument& model,
                                RecomputeResult& result, StopCheck* stop) {
   FormHost host(*session.form, model, session.today, session.now, stop);
-  std::vector<std::optional<std::vector<NodeId>>> plain = plain_bind_targets(*session.form, model);
+  const TrieMatches plain = plain_bind_targets(*session.form, model);
   NodePaths paths(model);
   CalculatedByPath values;
   for (std::size_t index : session.form->calc_order) {
     const Bind& bind = session.form->binds[index];
     if (!bind.calculate) continue;
-    std::vector<NodeId> nodes = plain[index] ? std::move(*plain[index])
-                                             : bound_nodes(bind, model, host);
+    const std::vector<NodeId> nodes = plain.has(index)
+                                          ? std::vector<NodeId>(plain[index].begin(), plain[index].end())
+                                          : bound_nodes(bind, model, host);
     for (NodeId node : nodes) {
       Result<Value> value = evaluate_rule(*bind.calculate, EvalContext{model, node, 1, 1, host});
       if (!value.ok()) {

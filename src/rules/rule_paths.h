@@ -37,7 +37,7 @@ class RulePaths {
 
   // The nodes of every path taken in, by number; nothing when `model` has
   // another root than the paths were taken in for.
-  std::vector<std::optional<std::vector<NodeId>>> find_all(const XmlDocument& model) const {
+  TrieMatches find_all(const XmlDocument& model) const {
     if (numbers_.empty() || !model.has_root() || model[model.root].name() != trie_.root_name()) {
       return {};
     }
