@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <queue>
+#include <cstdint>
 #include <span>
 #include <utility>
 
@@ -88,28 +88,23 @@ std::vector<std::size_t> every_bind(const Form& form) {
 // pass per bind fetches a large instance from memory again for every bind.
 template <class Visit>
 void for_each_target(const JudgeRun& run, const std::vector<std::size_t>& binds, Visit visit) {
-  struct Cursor {
-    std::size_t rank;
-    std::size_t k;   // which of `binds`
-    std::size_t at;  // which of its targets
+  struct Target {
+    std::uint64_t order;  // rank, then which of `binds`
+    NodeId node;
   };
-  auto later = [](const Cursor& a, const Cursor& b) {
-    return a.rank != b.rank ? a.rank > b.rank : a.k > b.k;
-  };
-  std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> next(later);
-  auto queue = [&](std::size_t k, std::size_t at) {
-    const std::span<const NodeId> nodes = run.targets[binds[k]];
-    if (at < nodes.size()) next.push({run.model.rank_of(nodes[at]), k, at});
-  };
-  for (std::size_t k = 0; k < binds.size(); ++k) queue(k, 0);
+  std::vector<Target> targets;
+  for (std::size_t k = 0; k < binds.size(); ++k) {
+    for (NodeId node : run.targets[binds[k]]) {
+      targets.push_back({std::uint64_t{run.model.rank_of(node)} << 32 | k, node});
+    }
+  }
+  std::sort(targets.begin(), targets.end(),
+            [](const Target& a, const Target& b) { return a.order < b.order; });
   std::vector<std::vector<SubmissionFinding>> found(binds.size());
-  while (!next.empty()) {
-    const Cursor cursor = next.top();
-    next.pop();
-    const std::size_t bind = binds[cursor.k];
-    const JudgeRun into{run.form, run.model, run.host, run.targets, run.paths, found[cursor.k]};
-    visit(into, bind, run.targets[bind][cursor.at]);
-    queue(cursor.k, cursor.at + 1);
+  for (const Target& target : targets) {
+    const std::size_t k = target.order & 0xFFFFFFFFu;
+    const JudgeRun into{run.form, run.model, run.host, run.targets, run.paths, found[k]};
+    visit(into, binds[k], target.node);
   }
   for (std::vector<SubmissionFinding>& list : found) {
     std::move(list.begin(), list.end(), std::back_inserter(run.findings));
@@ -134,8 +129,9 @@ std::vector<unsigned char> own_relevance(const JudgeRun& run) {
 
 // Per element: whether some ancestor is itself not relevant. One pre-order
 // pass (parents before children) instead of a walk up from every node.
-std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
-  std::vector<bool> hidden(model.size(), false);
+std::vector<unsigned char> hidden_ancestry(const XmlDocument& model,
+                                           const std::vector<unsigned char>& own) {
+  std::vector<unsigned char> hidden(model.size(), false);
   for (NodeId node = model.next_in_preorder(model.root, model.root); node != kNoNode;
        node = model.next_in_preorder(node, model.root)) {
     NodeId parent = model[node].parent();
@@ -147,7 +143,7 @@ std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<un
 Relevance relevance_of(const JudgeRun& run) {
   const XmlDocument& model = run.model;
   std::vector<unsigned char> own = own_relevance(run);
-  std::vector<bool> hidden_above = hidden_ancestry(model, own);
+  std::vector<unsigned char> hidden_above = hidden_ancestry(model, own);
   auto under_hidden = [&](NodeId node) {
     NodeId parent = model[node].parent();
     if (!model[node].is_attribute() || parent == kNoNode) return bool(hidden_above[node]);

@@ -1,6 +1,7 @@
 #include "rules/nodeset_trie.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "parser/plain_path.h"
 
@@ -23,20 +24,33 @@ void NodesetTrie::add(std::size_t number, const Expr& nodeset) {
 std::size_t NodesetTrie::add_branch(std::size_t at, std::string_view name) {
   const std::uint16_t digest = NameKey::digest_of(name);
   if (std::optional<std::size_t> found = branch(entries_[at], digest, name)) return *found;
-  std::vector<Branch>& next = entries_[at].next;
-  auto place = std::upper_bound(next.begin(), next.end(), digest,
-                                [](std::uint16_t d, const Branch& b) { return d < b.digest; });
-  next.insert(place, Branch{digest, std::string(name), entries_.size()});
+  Entry& entry = entries_[at];
+  entry.next.push_back(Branch{digest, std::string(name), entries_.size()});
+  if (2 * entry.next.size() > entry.slots.size()) {
+    // Twice the room each time, so that taking in n branches costs O(n).
+    entry.slots.assign(std::bit_ceil(std::max<std::size_t>(8, 4 * entry.next.size())), kFree);
+    for (std::uint32_t which = 0; which < entry.next.size(); ++which) place(entry, which);
+  } else {
+    place(entry, static_cast<std::uint32_t>(entry.next.size() - 1));
+  }
   entries_.emplace_back();
   return entries_.size() - 1;
 }
 
+void NodesetTrie::place(Entry& at, std::uint32_t which) {
+  const std::size_t mask = at.slots.size() - 1;
+  std::size_t slot = at.next[which].digest & mask;
+  while (at.slots[slot] != kFree) slot = (slot + 1) & mask;
+  at.slots[slot] = which;
+}
+
 std::optional<std::size_t> NodesetTrie::branch(const Entry& at, std::uint16_t digest,
                                                std::string_view name) {
-  auto first = std::lower_bound(at.next.begin(), at.next.end(), digest,
-                                [](const Branch& b, std::uint16_t d) { return b.digest < d; });
-  for (auto branch = first; branch != at.next.end() && branch->digest == digest; ++branch) {
-    if (branch->name == name) return branch->entry;
+  if (at.slots.empty()) return std::nullopt;
+  const std::size_t mask = at.slots.size() - 1;
+  for (std::size_t slot = digest & mask; at.slots[slot] != kFree; slot = (slot + 1) & mask) {
+    const Branch& branch = at.next[at.slots[slot]];
+    if (branch.digest == digest && branch.name == name) return branch.entry;
   }
   return std::nullopt;
 }

@@ -65,13 +65,17 @@ class NodesetTrie {
     std::size_t entry;
   };
   struct Entry {
-    std::vector<Branch> next;  // by digest
+    std::vector<Branch> next;
+    // Open-addressed by digest, at most half full: which of `next`, or kFree.
+    std::vector<std::uint32_t> slots;
     bool ends_nodeset = false;  // some nodeset taken in ends here
   };
+  static constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
 
   // The entry a child named `name` of a node at `at` goes on to, or none.
   static std::optional<std::size_t> branch(const Entry& at, std::uint16_t digest,
                                            std::string_view name);
+  static void place(Entry& at, std::uint32_t which);
   std::size_t add_branch(std::size_t at, std::string_view name);
 
   std::string root_name_;
