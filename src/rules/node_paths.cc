@@ -60,6 +60,7 @@ void NodePaths::number_children(NodeId parent) {
   --mask;
   slots_.assign(mask + 1, kFree);
   groups_.clear();
+  groups_.reserve(mask);
   group_of_.clear();
   group_of_.reserve(mask);
   for (NodeId child : children) {
