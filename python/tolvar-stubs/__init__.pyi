@@ -71,6 +71,9 @@ def eval_expression(
 ) -> str:
     """Evaluate one expression against a submission."""
 
+def _list_folder(path: str) -> tuple[list[str], list[str], list[str]]:
+    """The entries of one folder, for the command's search of an export."""
+
 @final
 class Session:
     """A form being filled in."""

@@ -7,6 +7,7 @@
 
 #include "lib/convert.h"
 #include "lib/finding_dicts.h"
+#include "lib/folder_function.h"
 #include "lib/findings_map_type.h"
 #include "lib/form_type.h"
 #include "lib/module_state.h"
@@ -146,6 +147,12 @@ PyMethodDef module_functions[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+// The command line's own, after the public names.
+PyMethodDef command_functions[] = {
+    {"_list_folder", list_folder_function, METH_O, kListFolderDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 // Adds the type and drops the reference to it; false on failure.
 bool add_type(PyObject* module, const char* name, PyObject* type) {
   if (!type) return false;
@@ -155,7 +162,7 @@ bool add_type(PyObject* module, const char* name, PyObject* type) {
 }
 
 // Attributes go in this order: __version__, the three functions, Session,
-// Form.
+// Form, then the command line's own.
 int module_exec(PyObject* module) {
   if (PyModule_AddStringConstant(module, "__version__", "0.1.1") < 0) return -1;
   if (PyModule_AddFunctions(module, module_functions) < 0) return -1;
@@ -166,7 +173,8 @@ int module_exec(PyObject* module) {
   if (!add_type(module, "Session", session_type)) return -1;
   state->findings_map_type = make_findings_map_type(module);
   if (!state->findings_map_type) return -1;
-  return add_type(module, "Form", make_form_type(module)) ? 0 : -1;
+  if (!add_type(module, "Form", make_form_type(module))) return -1;
+  return PyModule_AddFunctions(module, command_functions);
 }
 
 int module_traverse(PyObject* module, visitproc visit, void* arg) {
