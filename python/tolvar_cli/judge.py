@@ -5,13 +5,11 @@ import argparse
 import itertools
 import os
 import sys
-from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import NamedTuple, TypeAlias
 
 import tolvar
 
-from tolvar_cli import clock
+from tolvar_cli import TYPE_CHECKING, clock
 from tolvar_cli.block_output import BlockOutput
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally, Rendered
@@ -19,6 +17,10 @@ from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_stat
 from tolvar_cli.paths import search
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
+
+if TYPE_CHECKING:
+    from collections.abc import Callable, Iterator
+    from typing import TypeAlias
 
 # Below this many submissions, starting threads costs more than it saves.
 PARALLEL_FROM = 200
@@ -137,10 +139,11 @@ Outcome: TypeAlias = "tuple[list[str], Rendered] | InputError"
 Results: TypeAlias = "Iterator[list[tolvar.SubmissionFinding] | Exception]"
 
 
-class _Judge(NamedTuple):
-    form: tolvar.Form
-    today: str | None
-    now: str | None
+class _Judge:
+    def __init__(self, form: tolvar.Form, today: str | None, now: str | None) -> None:
+        self.form = form
+        self.today = today
+        self.now = now
 
     def findings(self, items: Iterator[str | InputError],
                  jobs: int | None) -> tuple[list[str | InputError], Results]:
