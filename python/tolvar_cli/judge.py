@@ -132,9 +132,9 @@ def _cores() -> int:
     return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
 
 
-# What became of one submission: the kinds of its findings and the findings
-# rendered for the report, or why it could not be judged.
-Outcome: TypeAlias = "tuple[list[str], Rendered] | InputError"
+# What became of one submission: its findings and the findings rendered for
+# the report, or why it could not be judged.
+Outcome: TypeAlias = "tuple[list[tolvar.SubmissionFinding], Rendered] | InputError"
 # The engine's findings for each path, or why it could not judge it.
 Results: TypeAlias = "Iterator[list[tolvar.SubmissionFinding] | Exception]"
 
@@ -176,7 +176,7 @@ class _Judge:
                 findings = self._findings(item)
             except InputError as error:
                 return error
-        return [finding["kind"] for finding in findings], render(item, findings)
+        return findings, render(item, findings)
 
     def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
@@ -205,8 +205,8 @@ class _Batch:
             self.out.flush()  # and comes after the reports before it
             complain(str(outcome))
         else:
-            kinds, rendered = outcome
-            self.tally.add(kinds)
+            findings, rendered = outcome
+            self.tally.add(findings)
             self.progress.make_room()
             self.report.write(rendered)
         self.progress.advance()

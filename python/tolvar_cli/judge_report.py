@@ -37,14 +37,14 @@ class JudgeTally:
     def findings_of(self, kinds: list[str]) -> int:
         return sum(self.kinds[kind] for kind in kinds)
 
-    def add(self, kinds: list[str]) -> None:
+    def add(self, findings: list[SubmissionFinding]) -> None:
         """Counts one submission judged, by the kinds of its findings."""
-        if kinds:
+        if findings:
             self.with_findings += 1
             # Counter.update's checks of its argument cost more than
             # counting the few kinds of one submission.
-            for kind in kinds:
-                self.kinds[kind] += 1
+            for finding in findings:
+                self.kinds[finding["kind"]] += 1
         else:
             self.clean += 1
 
