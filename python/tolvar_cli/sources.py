@@ -130,7 +130,9 @@ def _read_failure(error: OSError) -> str:
 
 def _xml_text(path: Path | str, data: bytes) -> str:
     try:
-        text = data.decode("utf-8-sig")
+        # A byte order mark is no part of the text. ("utf-8-sig" would drop it
+        # too, but its codec is a module of its own to import.)
+        text = data.decode("utf-8").removeprefix("\ufeff")
     except UnicodeDecodeError:
         raise InputError(path, "not UTF-8 text, so not an XML document") from None
     if text.startswith("<"):
