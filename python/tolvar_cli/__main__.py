@@ -4,15 +4,17 @@ from __future__ import annotations
 import argparse
 import os
 import sys
-from collections.abc import Sequence
 from io import TextIOWrapper
 from pathlib import Path
-from typing import Any
 
 import tolvar
 
-from tolvar_cli import check, config, evaluate, judge, rules
+from tolvar_cli import TYPE_CHECKING, check, config, evaluate, judge, rules
 from tolvar_cli.output import BAD_INPUT, INTERRUPTED, complain
+
+if TYPE_CHECKING:
+    from collections.abc import Sequence
+    from typing import Any
 
 # What a shell reports for a program killed by SIGPIPE.
 _BROKEN_PIPE = 141

@@ -2,15 +2,18 @@
 from __future__ import annotations
 
 import io
-from typing import Protocol, TextIO
 
+from tolvar_cli import TYPE_CHECKING
 
-class Writer(Protocol):
-    """What a report writes to: a text stream, or a BlockOutput over one."""
+if TYPE_CHECKING:
+    from typing import Protocol, TextIO
 
-    def write(self, text: str, /) -> int: ...
-    def flush(self) -> None: ...
-    def isatty(self) -> bool: ...
+    class Writer(Protocol):
+        """What a report writes to: a text stream, or a BlockOutput over one."""
+
+        def write(self, text: str, /) -> int: ...
+        def flush(self) -> None: ...
+        def isatty(self) -> bool: ...
 
 
 class BlockOutput(io.TextIOBase):

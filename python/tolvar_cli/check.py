@@ -4,10 +4,10 @@ from __future__ import annotations
 import argparse
 import sys
 from pathlib import Path
-from typing import TYPE_CHECKING
 
 import tolvar
 
+from tolvar_cli import TYPE_CHECKING
 from tolvar_cli.errors import InputError
 from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_status, plural
 from tolvar_cli.paths import expand

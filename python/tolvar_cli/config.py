@@ -14,8 +14,11 @@ from __future__ import annotations
 import argparse
 import sys
 from pathlib import Path
-from typing import Any
 
+from tolvar_cli import TYPE_CHECKING
+
+if TYPE_CHECKING:
+    from typing import Any
 
 CONFIG_FILE = "pyproject.toml"
 

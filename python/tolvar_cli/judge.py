@@ -5,13 +5,11 @@ import argparse
 import itertools
 import os
 import sys
-from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import NamedTuple, TypeAlias
 
 import tolvar
 
-from tolvar_cli import clock
+from tolvar_cli import TYPE_CHECKING, clock
 from tolvar_cli.block_output import BlockOutput
 from tolvar_cli.errors import InputError
 from tolvar_cli.judge_report import KINDS, REPORTS, JudgeReport, JudgeTally, Rendered
@@ -19,6 +17,10 @@ from tolvar_cli.output import BAD_INPUT, CLEAN, INTERRUPTED, complain, exit_stat
 from tolvar_cli.paths import search
 from tolvar_cli.progress import Progress
 from tolvar_cli.sources import read_form, read_submission
+
+if TYPE_CHECKING:
+    from collections.abc import Callable, Iterator
+    from typing import TypeAlias
 
 # Below this many submissions, starting threads costs more than it saves.
 PARALLEL_FROM = 200
@@ -130,17 +132,18 @@ def _cores() -> int:
     return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
 
 
-# What became of one submission: the kinds of its findings and the findings
-# rendered for the report, or why it could not be judged.
-Outcome: TypeAlias = "tuple[list[str], Rendered] | InputError"
+# What became of one submission: its findings and the findings rendered for
+# the report, or why it could not be judged.
+Outcome: TypeAlias = "tuple[list[tolvar.SubmissionFinding], Rendered] | InputError"
 # The engine's findings for each path, or why it could not judge it.
 Results: TypeAlias = "Iterator[list[tolvar.SubmissionFinding] | Exception]"
 
 
-class _Judge(NamedTuple):
-    form: tolvar.Form
-    today: str | None
-    now: str | None
+class _Judge:
+    def __init__(self, form: tolvar.Form, today: str | None, now: str | None) -> None:
+        self.form = form
+        self.today = today
+        self.now = now
 
     def findings(self, items: Iterator[str | InputError],
                  jobs: int | None) -> tuple[list[str | InputError], Results]:
@@ -173,7 +176,7 @@ class _Judge(NamedTuple):
                 findings = self._findings(item)
             except InputError as error:
                 return error
-        return [finding["kind"] for finding in findings], render(item, findings)
+        return findings, render(item, findings)
 
     def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
@@ -202,8 +205,8 @@ class _Batch:
             self.out.flush()  # and comes after the reports before it
             complain(str(outcome))
         else:
-            kinds, rendered = outcome
-            self.tally.add(kinds)
+            findings, rendered = outcome
+            self.tally.add(findings)
             self.progress.make_room()
             self.report.write(rendered)
         self.progress.advance()

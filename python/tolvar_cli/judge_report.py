@@ -4,18 +4,20 @@ from __future__ import annotations
 import collections
 import io
 import sys
-from typing import TYPE_CHECKING, TypeAlias, Union
 
+from tolvar_cli import TYPE_CHECKING
 from tolvar_cli.output import plural
 from tolvar_cli.workflow import workflow_command
 
 if TYPE_CHECKING:
+    from typing import TypeAlias
+
     from tolvar import SubmissionFinding
     from tolvar_cli.block_output import Writer
 
 # What stands for one submission in a report until it is written: text, or
 # what the text report still has to fold (see TextReport.render).
-Rendered: TypeAlias = Union[str, "tuple[str, int, list[tuple[str, str | None]]]"]
+Rendered: TypeAlias = "str | tuple[str, int, list[tuple[str, str | None]]]"
 
 # The order kinds are summarised in, whatever order they were met.
 KINDS = ("constraint", "required", "calculation", "not-evaluated")
@@ -35,14 +37,14 @@ class JudgeTally:
     def findings_of(self, kinds: list[str]) -> int:
         return sum(self.kinds[kind] for kind in kinds)
 
-    def add(self, kinds: list[str]) -> None:
+    def add(self, findings: list[SubmissionFinding]) -> None:
         """Counts one submission judged, by the kinds of its findings."""
-        if kinds:
+        if findings:
             self.with_findings += 1
             # Counter.update's checks of its argument cost more than
             # counting the few kinds of one submission.
-            for kind in kinds:
-                self.kinds[kind] += 1
+            for finding in findings:
+                self.kinds[finding["kind"]] += 1
         else:
             self.clean += 1
 

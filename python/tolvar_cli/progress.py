@@ -1,9 +1,11 @@
 """A progress bar for long batches, on standard error and only on a terminal."""
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any, TextIO
+from tolvar_cli import TYPE_CHECKING
 
 if TYPE_CHECKING:
+    from typing import Any, TextIO
+
     from tolvar_cli.block_output import Writer
     from tqdm import tqdm
 

@@ -6,19 +6,22 @@ import os
 import re
 import stat
 from pathlib import Path
-from typing import NamedTuple
 
-from tolvar_cli import xlsform
+from tolvar_cli import TYPE_CHECKING, xlsform
 from tolvar_cli.errors import InputError
-from tolvar_cli.survey_rows import SurveyRows
+
+if TYPE_CHECKING:
+    from tolvar_cli.survey_rows import SurveyRows
 
 # Unicode White_Space. The engine takes an argument as XML text only when its
 # first other character is "<", and as a file path otherwise, so text handed
 # to it must be checked by the same rule.
 _WHITE_SPACE = ("\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007"
                 "\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
-# The first character that is not white space, found without copying the rest.
-_FIRST_NOT_WHITE = re.compile(f"[^{_WHITE_SPACE}]")
+# The first character that is not white space, found without copying the
+# rest. Compiled (by re's own cache) only for a text that does not start
+# with "<", which nearly every file does.
+_FIRST_NOT_WHITE = f"[^{_WHITE_SPACE}]"
 
 # The engine's limit: names and texts keep 32-bit lengths.
 _MAX_BYTES = 2**32 - 1
@@ -34,21 +37,22 @@ _READ_FAILURES = {
 }
 
 
-class Form(NamedTuple):
-    path: Path
-    text: str
-    # For a converted XLSForm: its survey rows, since line numbers in the
-    # converted text point nowhere the author can look, and pyxform's warnings.
-    rows: SurveyRows | None = None
-    warnings: tuple[str, ...] = ()
+class Form:
+    def __init__(self, path: Path, text: str, rows: SurveyRows | None = None,
+                 warnings: tuple[str, ...] = ()) -> None:
+        self.path = path
+        self.text = text
+        # For a converted XLSForm: its survey rows, since line numbers in the
+        # converted text point nowhere the author can look, and pyxform's warnings.
+        self.rows = rows
+        self.warnings = warnings
 
 
 def read_form(path: Path) -> Form:
     """The form at `path` as XForm text; an XLSForm workbook is converted first."""
     data = _read_bytes(path)
     if xlsform.is_workbook(path, data):
-        conversion = xlsform.to_xform(path, data)
-        return Form(path, conversion.xform, conversion.rows, conversion.warnings)
+        return Form(path, *xlsform.to_xform(path, data))
     return Form(path, _xml_text(path, data))
 
 
@@ -126,10 +130,14 @@ def _read_failure(error: OSError) -> str:
 
 def _xml_text(path: Path | str, data: bytes) -> str:
     try:
-        text = data.decode("utf-8-sig")
+        # A byte order mark is no part of the text. ("utf-8-sig" would drop it
+        # too, but its codec is a module of its own to import.)
+        text = data.decode("utf-8").removeprefix("\ufeff")
     except UnicodeDecodeError:
         raise InputError(path, "not UTF-8 text, so not an XML document") from None
-    first = _FIRST_NOT_WHITE.search(text)
+    if text.startswith("<"):
+        return text
+    first = re.search(_FIRST_NOT_WHITE, text)
     if first is None:
         raise InputError(path, "is empty")
     if first.group() != "<":

@@ -2,7 +2,6 @@
 from __future__ import annotations
 
 from pathlib import Path
-from typing import NamedTuple
 
 from tolvar_cli.errors import InputError
 from tolvar_cli.survey_rows import SurveyRows
@@ -18,13 +17,7 @@ def is_workbook(path: Path, data: bytes) -> bool:
     return path.suffix.lower() in _SUFFIXES or data.startswith(_SIGNATURES)
 
 
-class Conversion(NamedTuple):
-    xform: str
-    rows: SurveyRows
-    warnings: tuple[str, ...]
-
-
-def to_xform(path: Path, data: bytes) -> Conversion:
+def to_xform(path: Path, data: bytes) -> tuple[str, SurveyRows, tuple[str, ...]]:
     """The XForm pyxform makes of the workbook, with its survey rows and
     pyxform's warnings, or an InputError saying why not."""
     try:
@@ -46,7 +39,7 @@ def to_xform(path: Path, data: bytes) -> Conversion:
         xform = str(xls2xform.convert(xlsform=asdict(sheets), warnings=warnings).xform)
     except Exception as error:  # pyxform reports a bad workbook with many exception types
         raise InputError(path, f"the XLSForm could not be converted: {_one_line(error)}") from None
-    return Conversion(xform, rows, tuple(_one_line(warning) for warning in warnings))
+    return xform, rows, tuple(_one_line(warning) for warning in warnings)
 
 
 def _one_line(error: Exception | str) -> str:
