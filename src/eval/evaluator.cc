@@ -125,7 +125,7 @@ Value apply_infix(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocum
 // A chain folds from the left, as ((a - b) - c) reads. "or" and "and" stop
 // as soon as the left side decides: the operand after them is not evaluated.
 Result<Value> eval_infix(const Expr& expr, const EvalContext& context) {
-  const Expr earlier;  // stands for the value of the operations folded so far
+  static const Expr earlier;  // stands for the value of the operations folded so far
   Result<Value> value = evaluate(expr.args.front(), context);
   if (!value.ok()) return value;
   for (std::size_t i = 0; i < expr.ops.size(); ++i) {

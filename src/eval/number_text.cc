@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -128,7 +129,20 @@ DecimalShape read_decimal(std::string_view text) {
   return shape;
 }
 
+// Up to 15 digits alone, the commonest answer, make an integer below 2^53
+// that a double holds exactly: no need for the general reading.
+std::optional<double> small_integer(std::string_view text) {
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return static_cast<double>(value);
+}
+
 double read_magnitude(std::string_view text) {
+  if (std::optional<double> integer = small_integer(text)) return *integer;
   if (equals_ignoring_ascii_case(text, "inf") || equals_ignoring_ascii_case(text, "infinity")) {
     return kInfinity;
   }
