@@ -3,32 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
-#include <cstring>
 #include <string_view>
+
+#include "base/file_descriptor.h"
 
 namespace tolvar {
 namespace {
 
 enum class Kind { File, Link, Folder, LinkToFolder };
-
-class FolderDescriptor {
- public:
-  explicit FolderDescriptor(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-  FolderDescriptor(const FolderDescriptor&) = delete;
-  FolderDescriptor& operator=(const FolderDescriptor&) = delete;
-  ~FolderDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // A link counts by what it leads to; one that leads nowhere is a file.
 Kind kind_of_link(int folder, const char* name) {
@@ -64,7 +49,7 @@ void add(FolderListing& listing, std::string_view name, Kind kind) {
 // getdents64 rather than opendir: opendir asks for the folder's status
 // first, one more call into the system per folder of a large export.
 FolderListing list_folder(const std::string& path) {
-  const FolderDescriptor folder(path);
+  const FileDescriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() < 0) return {};
   FolderListing listing;
   alignas(8) char buffer[1 << 15];

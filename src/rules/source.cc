@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "base/file_descriptor.h"
 #include "base/unicode.h"
 #include "tree/document.h"
 
@@ -32,20 +33,6 @@ Status check_regular(const struct stat& info) {
   if (S_ISREG(info.st_mode)) return Done{};
   return fail(S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Reads to the end, or one byte past kMaxDocumentBytes, whichever comes first.
 Result<std::string> read_to_end(int fd, std::size_t expected) {
