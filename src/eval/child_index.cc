@@ -1,6 +1,6 @@
 #include "eval/child_index.h"
 
-#include <iterator>
+#include <algorithm>
 #include <limits>
 
 namespace tolvar {
@@ -17,50 +17,67 @@ bool same_name(const XmlNode& a, const XmlNode& b) {
 }  // namespace
 
 bool ChildIndex::append_named(NodeId parent, const NameKey& key, std::vector<NodeId>& out) {
-  const Table table = table_of(parent);
-  if (table.mask == 0) return false;
-  for (std::uint32_t slot = key.digest() & table.mask;; slot = (slot + 1) & table.mask) {
-    const std::uint32_t first = slots_[table.begin + slot];
+  const Table& table = table_of(parent);
+  if (table.slots.empty()) return false;
+  const std::size_t mask = table.slots.size() - 1;
+  for (std::size_t slot = key.digest() & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t first = table.slots[slot];
     if (first == kNone) return true;
-    if (!document_[first].has_name(key)) continue;
-    for (std::uint32_t child = first; child != kNone; child = next_[child]) out.push_back(child);
+    if (!document_[table.children[first]].has_name(key)) continue;
+    for (std::uint32_t child = first; child != kNone; child = table.next[child]) {
+      out.push_back(table.children[child]);
+    }
     return true;
   }
 }
 
-ChildIndex::Table ChildIndex::table_of(NodeId parent) {
-  if (tables_.empty()) tables_.assign(document_.size(), Table{kNone, kNone});
-  if (tables_[parent].mask == kNone) tables_[parent] = build(parent);
-  return tables_[parent];
+// The table kept for `parent`, or one built in place of the one used
+// longest ago.
+const ChildIndex::Table& ChildIndex::table_of(NodeId parent) {
+  ++uses_;
+  for (Table& table : tables_) {
+    if (table.parent == parent) {
+      table.last_used = uses_;
+      return table;
+    }
+  }
+  Table& oldest = *std::min_element(tables_.begin(), tables_.end(),
+                                    [](const Table& a, const Table& b) {
+                                      return a.last_used < b.last_used;
+                                    });
+  build(oldest, parent);
+  oldest.last_used = uses_;
+  return oldest;
 }
 
 // Open addressing with linear probing, at most half full; each name's
 // children are chained in document order.
-ChildIndex::Table ChildIndex::build(NodeId parent) {
-  const SiblingRange children = document_.children(parent);
-  const auto count = static_cast<std::size_t>(std::distance(children.begin(), children.end()));
-  if (count < kIndexedFrom) return Table{0, 0};
-  std::uint32_t mask = 1;
-  while (mask < 2 * count) mask <<= 1;
+void ChildIndex::build(Table& table, NodeId parent) {
+  table.parent = parent;
+  table.children.clear();
+  for (NodeId child : document_.children(parent)) table.children.push_back(child);
+  table.slots.clear();
+  if (table.children.size() < kIndexedFrom) return;
+  std::size_t mask = 1;
+  while (mask < 2 * table.children.size()) mask <<= 1;
   --mask;
-  if (next_.empty()) next_.assign(document_.size(), kNone);
-  const auto begin = static_cast<std::uint32_t>(slots_.size());
-  slots_.resize(slots_.size() + mask + 1, kNone);
-  last_.assign(mask + 1, kNone);
-  for (NodeId child : children) {
-    const XmlNode& named = document_[child];
-    std::uint32_t slot = named.name_digest() & mask;
-    while (slots_[begin + slot] != kNone && !same_name(named, document_[slots_[begin + slot]])) {
+  table.slots.assign(mask + 1, kNone);
+  table.next.assign(table.children.size(), kNone);
+  tail_.assign(mask + 1, kNone);
+  for (std::uint32_t i = 0; i < table.children.size(); ++i) {
+    const XmlNode& named = document_[table.children[i]];
+    std::size_t slot = named.name_digest() & mask;
+    while (table.slots[slot] != kNone &&
+           !same_name(named, document_[table.children[table.slots[slot]]])) {
       slot = (slot + 1) & mask;
     }
-    if (slots_[begin + slot] == kNone) {
-      slots_[begin + slot] = static_cast<std::uint32_t>(child);
+    if (table.slots[slot] == kNone) {
+      table.slots[slot] = i;
     } else {
-      next_[last_[slot]] = static_cast<std::uint32_t>(child);
+      table.next[tail_[slot]] = i;
     }
-    last_[slot] = static_cast<std::uint32_t>(child);
+    tail_[slot] = i;
   }
-  return Table{begin, mask};
 }
 
 }  // namespace tolvar

@@ -1,6 +1,7 @@
 // The element children of a document's wide elements, indexed by name.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -10,8 +11,9 @@ namespace tolvar {
 
 // A child step from an element with many children ("../age" from each
 // question of a wide group) scans all of them; with the index it finds its
-// name in a hash table of the element's children. Each element is indexed
-// on first need, so a document is paid for only where it is read. The
+// name in a hash table of the element's children. Rules run row by row,
+// so tables are kept for the few elements read last only: the memory stays
+// that of a few elements' children however large the document. The
 // document's structure must stay as it is while the index lives.
 class ChildIndex {
  public:
@@ -22,21 +24,23 @@ class ChildIndex {
   bool append_named(NodeId parent, const NameKey& key, std::vector<NodeId>& out);
 
  private:
-  // An element's slots in `slots_`: mask + 1 of them from `begin`; a mask
-  // of 0 for an element left to scanning.
+  // One element's children, chained by name in a table open-addressed by
+  // name digest; no slots for an element left to scanning.
   struct Table {
-    std::uint32_t begin;
-    std::uint32_t mask;
+    NodeId parent = kNoNode;
+    std::uint64_t last_used = 0;
+    std::vector<std::uint32_t> slots;     // the first child of a name, as an index into children
+    std::vector<NodeId> children;         // in document order
+    std::vector<std::uint32_t> next;      // by index into children: the next of the same name
   };
 
-  Table table_of(NodeId parent);
-  Table build(NodeId parent);
+  const Table& table_of(NodeId parent);
+  void build(Table& table, NodeId parent);
 
   const XmlDocument& document_;
-  std::vector<Table> tables_;        // by node id, once the first element is asked for
-  std::vector<std::uint32_t> slots_;  // the first child of each name, by name digest
-  std::vector<std::uint32_t> next_;   // by node id: the next sibling of the same name
-  std::vector<std::uint32_t> last_;   // scratch: the last child of each slot's name
+  std::array<Table, 4> tables_;
+  std::uint64_t uses_ = 0;
+  std::vector<std::uint32_t> tail_;  // scratch: by slot, the last child of its name so far
 };
 
 }  // namespace tolvar

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <utility>
 
@@ -88,23 +89,28 @@ std::vector<std::size_t> every_bind(const Form& form) {
 // pass per bind fetches a large instance from memory again for every bind.
 template <class Visit>
 void for_each_target(const JudgeRun& run, const std::vector<std::size_t>& binds, Visit visit) {
-  struct Target {
-    std::uint64_t order;  // rank, then which of `binds`
-    NodeId node;
+  // A min-heap of each bind's next target, keyed by its rank and then by
+  // which of `binds` it is, packed in one integer; the memory stays one
+  // entry per bind however many targets there are.
+  std::vector<std::size_t> at(binds.size(), 0);  // which of its targets comes next
+  std::vector<std::uint64_t> heap;
+  const auto later = std::greater<std::uint64_t>();
+  const auto queue = [&](std::size_t k) {
+    const std::span<const NodeId> nodes = run.targets[binds[k]];
+    if (at[k] == nodes.size()) return;
+    heap.push_back(std::uint64_t{run.model.rank_of(nodes[at[k]])} << 32 | k);
+    std::push_heap(heap.begin(), heap.end(), later);
   };
-  std::vector<Target> targets;
-  for (std::size_t k = 0; k < binds.size(); ++k) {
-    for (NodeId node : run.targets[binds[k]]) {
-      targets.push_back({std::uint64_t{run.model.rank_of(node)} << 32 | k, node});
-    }
-  }
-  std::sort(targets.begin(), targets.end(),
-            [](const Target& a, const Target& b) { return a.order < b.order; });
+  for (std::size_t k = 0; k < binds.size(); ++k) queue(k);
   std::vector<std::vector<SubmissionFinding>> found(binds.size());
-  for (const Target& target : targets) {
-    const std::size_t k = target.order & 0xFFFFFFFFu;
+  while (!heap.empty()) {
+    const std::size_t k = heap.front() & 0xFFFFFFFFu;
+    std::pop_heap(heap.begin(), heap.end(), later);
+    heap.pop_back();
+    const std::size_t bind = binds[k];
     const JudgeRun into{run.form, run.model, run.host, run.targets, run.paths, found[k]};
-    visit(into, binds[k], target.node);
+    visit(into, bind, run.targets[bind][at[k]++]);
+    queue(k);
   }
   for (std::vector<SubmissionFinding>& list : found) {
     std::move(list.begin(), list.end(), std::back_inserter(run.findings));
@@ -129,9 +135,8 @@ std::vector<unsigned char> own_relevance(const JudgeRun& run) {
 
 // Per element: whether some ancestor is itself not relevant. One pre-order
 // pass (parents before children) instead of a walk up from every node.
-std::vector<unsigned char> hidden_ancestry(const XmlDocument& model,
-                                           const std::vector<unsigned char>& own) {
-  std::vector<unsigned char> hidden(model.size(), false);
+std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
+  std::vector<bool> hidden(model.size(), false);
   for (NodeId node = model.next_in_preorder(model.root, model.root); node != kNoNode;
        node = model.next_in_preorder(node, model.root)) {
     NodeId parent = model[node].parent();
@@ -143,7 +148,7 @@ std::vector<unsigned char> hidden_ancestry(const XmlDocument& model,
 Relevance relevance_of(const JudgeRun& run) {
   const XmlDocument& model = run.model;
   std::vector<unsigned char> own = own_relevance(run);
-  std::vector<unsigned char> hidden_above = hidden_ancestry(model, own);
+  std::vector<bool> hidden_above = hidden_ancestry(model, own);
   auto under_hidden = [&](NodeId node) {
     NodeId parent = model[node].parent();
     if (!model[node].is_attribute() || parent == kNoNode) return bool(hidden_above[node]);

@@ -65,7 +65,7 @@ TrieMatches NodesetTrie::targets(const XmlDocument& model, std::size_t numbers) 
   if (!model.has_root() || taken_.empty()) return matches;
   // Room for a small document's walk at once; a large one grows as usual.
   const std::size_t room = std::min<std::size_t>(model.size(), 256);
-  std::vector<std::pair<std::size_t, NodeId>> ends;  // entry, node
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ends;  // entry, node: 8 bytes a match
   ends.reserve(room);
   std::vector<std::pair<NodeId, std::size_t>> stack{{model.root, 0}};
   stack.reserve(room);
@@ -73,7 +73,9 @@ TrieMatches NodesetTrie::targets(const XmlDocument& model, std::size_t numbers) 
     auto [node, entry] = stack.back();
     stack.pop_back();
     const Entry& at = entries_[entry];
-    if (at.ends_nodeset) ends.emplace_back(entry, node);
+    if (at.ends_nodeset) {
+      ends.emplace_back(static_cast<std::uint32_t>(entry), static_cast<std::uint32_t>(node));
+    }
     if (at.next.empty()) continue;
     for (NodeId child = model.last_child(node); child != kNoNode;
          child = model.previous_sibling(child)) {
