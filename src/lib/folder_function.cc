@@ -1,5 +1,6 @@
 #include "lib/folder_function.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,12 @@ PyObject* list_folder_function(PyObject*, PyObject* path) {
   if (PyBytes_AsStringAndSize(encoded, &bytes, &size) < 0) {
     Py_DECREF(encoded);
     return nullptr;
+  }
+  // The system would take the path as ending at a NUL: refused, as
+  // os.scandir refuses it.
+  if (std::memchr(bytes, '\0', static_cast<std::size_t>(size)) != nullptr) {
+    Py_DECREF(encoded);
+    return raise(PyExc_ValueError, "_list_folder() path contains an embedded null byte");
   }
   PyObject* listed = guarded([&]() -> PyObject* {
     const FolderListing listing = list_folder(std::string(bytes, static_cast<std::size_t>(size)));

@@ -1,5 +1,7 @@
 import os
 
+import pytest
+
 import tolvar
 
 
@@ -37,3 +39,5 @@ def test_a_folder_is_listed_as_os_scandir_lists_it(tmp_path):
     listed = tuple(sorted(names) for names in tolvar._list_folder(str(tmp_path)))
     assert listed == scandir_listing(tmp_path)
     assert tolvar._list_folder(str(tmp_path / "missing")) == ([], [], [])
+    with pytest.raises(ValueError):  # the system would list tmp_path itself
+        tolvar._list_folder(str(tmp_path) + "\0sub")
