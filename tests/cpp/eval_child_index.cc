@@ -39,5 +39,29 @@ TEST(ChildIndex, FindsWhatAScanFinds) {
   EXPECT_TRUE(found.empty());
 }
 
+TEST(ChildIndex, KeepsAnsweringAsTablesAreReplaced) {
+  // More wide elements than the index keeps tables for, read in turn.
+  std::string xml = "<data>";
+  for (int group = 0; group < 6; ++group) {
+    xml += "<g>";
+    for (int i = 0; i < 20; ++i) xml += "<f" + std::to_string((i + group) % 7) + "/>";
+    xml += "</g>";
+  }
+  xml += "</data>";
+  Result<XmlDocument> document = parse_xml(xml);
+  ASSERT_TRUE(document.ok());
+  const XmlDocument& doc = document.value();
+  ChildIndex index(doc);
+  for (int round = 0; round < 3; ++round) {
+    for (NodeId group : doc.children(doc.root)) {
+      const std::string name = "f" + std::to_string(round);
+      const NameKey key(name);
+      std::vector<NodeId> found;
+      ASSERT_TRUE(index.append_named(group, key, found));
+      EXPECT_EQ(found, scanned(doc, group, key)) << group;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolvar
