@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "eval/children_by_name.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -24,23 +25,18 @@ class ChildIndex {
   bool append_named(NodeId parent, const NameKey& key, std::vector<NodeId>& out);
 
  private:
-  // One element's children, chained by name in a table open-addressed by
-  // name digest; no slots for an element left to scanning.
   struct Table {
     NodeId parent = kNoNode;
+    bool indexed = false;  // false for an element left to scanning
     std::uint64_t last_used = 0;
-    std::vector<std::uint32_t> slots;     // the first child of a name, as an index into children
-    std::vector<NodeId> children;         // in document order
-    std::vector<std::uint32_t> next;      // by index into children: the next of the same name
+    ChildrenByName children;
   };
 
   const Table& table_of(NodeId parent);
-  void build(Table& table, NodeId parent);
 
   const XmlDocument& document_;
   std::array<Table, 4> tables_;
   std::uint64_t uses_ = 0;
-  std::vector<std::uint32_t> tail_;  // scratch: by slot, the last child of its name so far
 };
 
 }  // namespace tolvar

@@ -1,6 +1,5 @@
 #include "rules/node_paths.h"
 
-#include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <limits>
@@ -9,11 +8,6 @@ namespace tolvar {
 namespace {
 
 constexpr std::uint32_t kUnnumbered = std::numeric_limits<std::uint32_t>::max();
-constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
-
-bool same_name(const XmlNode& a, const XmlNode& b) {
-  return a.name_digest() == b.name_digest() && a.name() == b.name();
-}
 
 }  // namespace
 
@@ -47,39 +41,19 @@ std::size_t NodePaths::index_of(NodeId node) {
   return index_[node] == kUnnumbered ? 0 : index_[node];
 }
 
-// One pass groups the children by name in a small open-addressed table
-// (the name digest picks the slot, so most probes never read a name), a
-// second numbers each group's runs in document order: linear, and without
-// allocating once the scratch lists have grown.
+// The children grouped by name in one pass, each name's then numbered
+// along its chain: linear, and without allocating once the scratch lists
+// have grown.
 void NodePaths::number_children(NodeId parent) {
-  const SiblingRange children = document_.children(parent);
-  std::size_t mask = 1;
-  while (mask < 2 * static_cast<std::size_t>(std::distance(children.begin(), children.end()))) {
-    mask <<= 1;
-  }
-  --mask;
-  slots_.assign(mask + 1, kFree);
-  groups_.clear();
-  groups_.reserve(mask);
-  group_of_.clear();
-  group_of_.reserve(mask);
-  for (NodeId child : children) {
-    const XmlNode& named = document_[child];
-    std::size_t slot = named.name_digest() & mask;
-    while (slots_[slot] != kFree && !same_name(named, document_[groups_[slots_[slot]].first])) {
-      slot = (slot + 1) & mask;
+  by_name_.group(document_, parent);
+  const std::vector<NodeId>& children = by_name_.children();
+  for (std::uint32_t first = 0; first < children.size(); ++first) {
+    if (index_[children[first]] != kUnnumbered) continue;  // numbered with its name
+    const bool repeated = by_name_.next_of_name(first) != ChildrenByName::kNone;
+    std::uint32_t number = 0;
+    for (std::uint32_t i = first; i != ChildrenByName::kNone; i = by_name_.next_of_name(i)) {
+      index_[children[i]] = repeated ? ++number : 0;
     }
-    if (slots_[slot] == kFree) {
-      slots_[slot] = static_cast<std::uint32_t>(groups_.size());
-      groups_.push_back({child, 0, 0});
-    }
-    ++groups_[slots_[slot]].size;
-    group_of_.push_back(slots_[slot]);
-  }
-  std::size_t i = 0;
-  for (NodeId child : children) {
-    Group& group = groups_[group_of_[i++]];
-    index_[child] = group.size > 1 ? ++group.numbered : 0;
   }
 }
 

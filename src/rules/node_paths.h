@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/children_by_name.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -24,18 +25,9 @@ class NodePaths {
   std::size_t index_of(NodeId node);
   void number_children(NodeId parent);
 
-  // Children of one name, while a parent's children are numbered.
-  struct Group {
-    NodeId first;
-    std::uint32_t size;
-    std::uint32_t numbered;
-  };
-
   const XmlDocument& document_;
   std::vector<std::uint32_t> index_;  // per node id; kUnnumbered until its parent is numbered
-  std::vector<std::uint32_t> slots_;     // scratch: group by name, kFree when free
-  std::vector<Group> groups_;            // scratch
-  std::vector<std::uint32_t> group_of_;  // scratch: per child in order
+  ChildrenByName by_name_;  // scratch: the children of the parent being numbered
 };
 
 }  // namespace tolvar

@@ -56,6 +56,9 @@ class XmlNode {
   bool has_name(const NameKey& key) const {
     return name_digest_ == key.digest() && name() == key.name();
   }
+  bool same_name_as(const XmlNode& other) const {
+    return name_digest_ == other.name_digest_ && name() == other.name();
+  }
   // An element's one text run; an attribute's value.
   std::string_view text() const { return {text_, text_size_}; }
   bool is_attribute() const { return is_attribute_; }
