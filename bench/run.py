@@ -381,9 +381,11 @@ def judge_command(work: Path, runs: int) -> list[Row]:
     paths = sorted(export.rglob("*.xml"))
     tolvar_command = str(Path(sys.executable).with_name("tolvar"))
 
+    # Run where a data team would, in the export's own folder: from the
+    # sources' folder the command would read tolvar's own pyproject.toml.
     def judge(*jobs: str) -> float:
         return timed(lambda: subprocess.run([tolvar_command, "judge", *jobs, str(form), str(export)],
-                                            capture_output=True, check=False))
+                                            capture_output=True, check=False, cwd=work))
 
     def read() -> float:
         return timed(lambda: [tolvar.eval_expression("1", str(path)) for path in paths])
