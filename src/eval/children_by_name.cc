@@ -5,8 +5,8 @@ namespace tolvar {
 // Linear probing, the table at most half full.
 void ChildrenByName::group(const XmlDocument& document, NodeId parent) {
   parent_ = parent;
-  children_.clear();
-  for (NodeId child : document.children(parent)) children_.push_back(child);
+  const SiblingRange children = document.children(parent);
+  children_.assign(children.begin(), children.end());
   std::size_t mask = 1;
   while (mask < 2 * children_.size()) mask <<= 1;
   --mask;
