@@ -205,6 +205,13 @@ std::size_t find_white(std::string_view text, std::size_t pos) {
 }
 
 std::string_view trim_white(std::string_view text) {
+  // Most texts have nothing to trim: an ASCII character that is not white at
+  // either end settles it without decoding.
+  const auto ends_plain = [](char end) {
+    const auto byte = static_cast<unsigned char>(end);
+    return byte < 0x80 && !is_ascii_white(byte);
+  };
+  if (!text.empty() && ends_plain(text.front()) && ends_plain(text.back())) return text;
   text.remove_prefix(skip_white(text));
   std::size_t length;
   while (!text.empty() && (length = trailing_white_length(text)) != 0) text.remove_suffix(length);

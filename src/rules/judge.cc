@@ -32,8 +32,9 @@ constexpr KindText kKindTexts[] = {
     {FindingKind::NotEvaluated, "not-evaluated"},
 };
 
-// Own relevance per node id: no rule, relevant, or not.
-enum Own : unsigned char { kNoRule = 0, kOwnTrue = 1, kOwnFalse = 2 };
+// Own relevance per node id: no rule, relevant, or not; and, in a bit of its
+// own, whether some ancestor is not relevant.
+enum Own : unsigned char { kNoRule = 0, kOwnTrue = 1, kOwnFalse = 2, kOwnMask = 3, kHiddenAbove = 4 };
 enum State : unsigned char { kNoEntry = 0, kRelevant = 1, kHidden = 2 };
 
 // Everything one judge run reads, and the list it writes (a Judgement is
@@ -133,32 +134,33 @@ std::vector<unsigned char> own_relevance(const JudgeRun& run) {
   return own;
 }
 
-// Per element: whether some ancestor is itself not relevant. One pre-order
-// pass (parents before children) instead of a walk up from every node.
-std::vector<bool> hidden_ancestry(const XmlDocument& model, const std::vector<unsigned char>& own) {
-  std::vector<bool> hidden(model.size(), false);
+bool hides_below(unsigned char own) {
+  return (own & kHiddenAbove) != 0 || (own & kOwnMask) == kOwnFalse;
+}
+
+// Marks each element some ancestor of which is itself not relevant. One
+// pre-order pass (parents before children) instead of a walk up from every node.
+void mark_hidden_ancestry(const XmlDocument& model, std::vector<unsigned char>& own) {
   for (NodeId node = model.next_in_preorder(model.root, model.root); node != kNoNode;
        node = model.next_in_preorder(node, model.root)) {
-    NodeId parent = model[node].parent();
-    hidden[node] = hidden[parent] || own[parent] == kOwnFalse;
+    if (hides_below(own[model[node].parent()])) own[node] |= kHiddenAbove;
   }
-  return hidden;
 }
 
 Relevance relevance_of(const JudgeRun& run) {
   const XmlDocument& model = run.model;
   std::vector<unsigned char> own = own_relevance(run);
-  std::vector<bool> hidden_above = hidden_ancestry(model, own);
+  mark_hidden_ancestry(model, own);
   auto under_hidden = [&](NodeId node) {
     NodeId parent = model[node].parent();
-    if (!model[node].is_attribute() || parent == kNoNode) return bool(hidden_above[node]);
-    return hidden_above[parent] || own[parent] == kOwnFalse;
+    if (!model[node].is_attribute() || parent == kNoNode) return (own[node] & kHiddenAbove) != 0;
+    return hides_below(own[parent]);
   };
   Relevance relevance;
   relevance.state.assign(model.size(), kNoEntry);
   for (std::size_t bind = 0; bind < run.targets.size(); ++bind) {
     for (NodeId node : run.targets[bind]) {
-      bool relevant = own[node] != kOwnFalse && !under_hidden(node);
+      bool relevant = (own[node] & kOwnMask) != kOwnFalse && !under_hidden(node);
       relevance.state[node] = relevant ? kRelevant : kHidden;
     }
   }
