@@ -71,8 +71,10 @@ def eval_expression(
 ) -> str:
     """Evaluate one expression against a submission."""
 
-def _list_folder(path: str) -> tuple[list[str], list[str], list[str]]:
-    """The entries of one folder, for the command's search of an export."""
+def _walk_folder(
+    name_prefix: str, real_prefix: str, suffixes: Iterable[str], skip: Iterable[str], /
+) -> Iterator[list[tuple[str, str | None]]]:
+    """The command's search of a folder for the files to read."""
 
 @final
 class Session:

@@ -28,7 +28,8 @@ def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
     `skip`. A directory with nothing to read stands in the list as an
     InputError naming `what`. Names are written as Path writes them.
     """
-    seen = {_identity(str(path)) for path in skip}
+    skipped = [_identity(str(path)) for path in skip]
+    seen = set(skipped)
     for argument in arguments:
         name = str(Path(argument))
         if not os.path.isdir(name):
@@ -38,7 +39,7 @@ def search(arguments: Sequence[str], suffixes: tuple[str, ...], what: str,
                 yield name
             continue
         known = len(seen)
-        yield from _search(name, suffixes, seen)
+        yield from _search(name, suffixes, seen, skipped)
         if len(seen) == known:  # every file found was added to `seen`
             yield InputError(Path(argument), f"a directory with no {what} in it")
 
@@ -53,31 +54,26 @@ def _identity(file: str) -> str:
         return str(Path(file).absolute())
 
 
-def _search(directory: str, suffixes: tuple[str, ...], seen: set[str]) -> Iterator[str]:
+def _search(directory: str, suffixes: tuple[str, ...], seen: set[str],
+            skipped: list[str]) -> Iterator[str]:
     """The files below `directory` not in `seen`, adding each to it: a
     directory's own files in sorted order, then its subdirectories' in
-    sorted order, leaving out the subdirectories in `seen`.
+    sorted order, leaving out hidden entries and the subdirectories in
+    `skipped`.
 
     Symbolic links to directories are not followed, so below the resolved
     top every entry that is no link is where its name says: only links are
     resolved one by one, which a large export would otherwise pay per file.
+    The engine walks the folders, handing back the files it finds a chunk
+    at a time, so that Python pays only for the files.
     """
-    # A stack of what the names of a folder's entries start with, as the
-    # name given and where it really is; subdirectories go on in reverse so
-    # that they come off in sorted order.
-    pending = [(_prefix(directory), _prefix(_identity(directory)))]
-    while pending:
-        name_prefix, real_prefix = pending.pop()
-        files, links, folders = _entries(name_prefix or ".", suffixes)
-        for file in files:
-            key = _identity(name_prefix + file) if file in links else real_prefix + file
+    walk = tolvar._walk_folder(_prefix(directory), _prefix(_identity(directory)), suffixes, skipped)
+    for found in walk:
+        for name, real in found:
+            key = _identity(name) if real is None else real
             if key not in seen:
                 seen.add(key)
-                yield name_prefix + file
-        for folder in reversed(folders):
-            real = real_prefix + folder
-            if real not in seen:
-                pending.append((name_prefix + folder + os.sep, real + os.sep))
+                yield name
 
 
 def _prefix(folder: str) -> str:
@@ -85,21 +81,3 @@ def _prefix(folder: str) -> str:
     if folder == ".":
         return ""
     return folder if folder.endswith(os.sep) else folder + os.sep
-
-
-def _entries(folder: str, suffixes: tuple[str, ...]) -> tuple[list[str], set[str], list[str]]:
-    """The names of the folder's matching files, of those among them that are
-    symbolic links, and of the subdirectories to search, the lists sorted.
-
-    Hidden entries are version-control folders and the "._name" shadows
-    that copying from a Mac leaves in an export, never submissions. A link
-    to a directory is a directory here, as it is to os.walk: it is neither
-    searched nor taken as a file. A folder that cannot be read holds
-    nothing. The engine lists the folder, with one call into the system
-    fewer than os.scandir makes, which a large export pays per folder.
-    """
-    names, links, folders = tolvar._list_folder(folder)
-    files = [name for name in names if name.lower().endswith(suffixes)]
-    files.sort()
-    folders.sort()
-    return files, set(links), folders

@@ -7,8 +7,8 @@
 
 #include "lib/convert.h"
 #include "lib/finding_dicts.h"
-#include "lib/folder_function.h"
 #include "lib/findings_map_type.h"
+#include "lib/folder_walk_type.h"
 #include "lib/form_type.h"
 #include "lib/module_state.h"
 #include "lib/python.h"
@@ -149,7 +149,7 @@ PyMethodDef module_functions[] = {
 
 // The command line's own, after the public names.
 PyMethodDef command_functions[] = {
-    {"_list_folder", list_folder_function, METH_O, kListFolderDoc},
+    {"_walk_folder", walk_folder_function, METH_VARARGS, kWalkFolderDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -173,6 +173,8 @@ int module_exec(PyObject* module) {
   if (!add_type(module, "Session", session_type)) return -1;
   state->findings_map_type = make_findings_map_type(module);
   if (!state->findings_map_type) return -1;
+  state->folder_walk_type = make_folder_walk_type(module);
+  if (!state->folder_walk_type) return -1;
   if (!add_type(module, "Form", make_form_type(module))) return -1;
   return PyModule_AddFunctions(module, command_functions);
 }
@@ -180,12 +182,14 @@ int module_exec(PyObject* module) {
 int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
   Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->findings_map_type);
+  Py_VISIT(static_cast<ModuleState*>(PyModule_GetState(module))->folder_walk_type);
   return 0;
 }
 
 int module_clear(PyObject* module) {
   Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->session_type);
   Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->findings_map_type);
+  Py_CLEAR(static_cast<ModuleState*>(PyModule_GetState(module))->folder_walk_type);
   return 0;
 }
 

@@ -1,5 +1,6 @@
-// What the module keeps for its types: the Session type and the iterator
-// type of Form.map_findings, which a Form makes instances of.
+// What the module keeps for its types: the Session type, the iterator
+// type of Form.map_findings, which a Form makes instances of, and that of
+// _walk_folder.
 #pragma once
 
 #include "lib/python.h"
@@ -9,6 +10,7 @@ namespace tolvar::py {
 struct ModuleState {
   PyObject* session_type;
   PyObject* findings_map_type;
+  PyObject* folder_walk_type;
 };
 
 // The state of the module that defined `type`.
