@@ -72,7 +72,7 @@ def eval_expression(
     """Evaluate one expression against a submission."""
 
 def _walk_folder(
-    name_prefix: str, real_prefix: str, suffixes: Iterable[str], skip: Iterable[str], /
+    name_prefix: str, real_prefix: str, suffixes: tuple[str, ...], skip: Iterable[str], /
 ) -> Iterator[list[tuple[str, str | None]]]:
     """The command's search of a folder for the files to read."""
 

@@ -36,7 +36,7 @@ def python_search(top, suffixes, skip):
 def make_tree(top):
     for name in ["a.xml", "B.XML", "c.xmlx", ".hidden.xml", ".git/d.xml", "sub/e.xml",
                  "sub/deep/f.Xml", "Sub/g.xml", "skip/h.xml", "a\ue000.xml", "x.xm\u212a",
-                 "y.\u0130", "\u0130.xml", "e\u0301.xml", "\u00e9.xml", "z/ z.xml"]:
+                 "y.\u0130", "\u0130.xml", "e\u0301.xml", "\u00e9.xml", "\u00e9.xml.xml", "z/ z.xml"]:
         (top / name).parent.mkdir(parents=True, exist_ok=True)
         (top / name).write_text("<a/>")
     for name in [b"a\xff.xml", b"a\xc3.xml", b"\xed\xa0\x80.xml"]:  # not UTF-8
