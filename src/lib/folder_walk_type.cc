@@ -33,7 +33,9 @@ PyObject* decoded_name(const std::string& name) {
 // (name, real), where real is None for a symbolic link.
 PyObject* found_file_pair(const FoundFile& file) {
   PyObject* name = decoded_name(file.name);
-  PyObject* real = !name ? nullptr : file.real.empty() ? Py_NewRef(Py_None) : decoded_name(file.real);
+  PyObject* real = !name               ? nullptr
+                   : file.real.empty() ? Py_NewRef(Py_None)
+                                       : decoded_name(file.real);
   PyObject* pair = real ? PyTuple_Pack(2, name, real) : nullptr;
   Py_XDECREF(name);
   Py_XDECREF(real);
