@@ -20,9 +20,40 @@ if TYPE_CHECKING:
 _BROKEN_PIPE = 141
 
 
+def _terminal_width() -> int:
+    """The width argparse lays help out in: shutil.get_terminal_size()'s columns, less 2."""
+    try:
+        columns = int(os.environ["COLUMNS"])
+    except (KeyError, ValueError):
+        columns = 0
+    if columns <= 0 and sys.__stdout__ is not None:
+        try:
+            columns = os.get_terminal_size(sys.__stdout__.fileno()).columns
+        except (ValueError, OSError):
+            columns = 0
+    return (columns or 80) - 2
+
+
+class _HelpFormatter(argparse.HelpFormatter):
+    """argparse's own layout, given the terminal's width: left to find it, argparse
+    imports shutil, and with it three compression modules, when the first option is
+    added, a tenth of a short command's start."""
+
+    def __init__(self, prog: str) -> None:
+        super().__init__(prog, width=_terminal_width())
+
+
+class _Parser(argparse.ArgumentParser):
+    """An ArgumentParser whose help, and that of its subcommands, uses _HelpFormatter."""
+
+    def __init__(self, **options: Any) -> None:
+        options.setdefault("formatter_class", _HelpFormatter)
+        super().__init__(**options)
+
+
 def build_parser(settings: dict[str, Any] | None = None) -> argparse.ArgumentParser:
     """The command's parser, with `settings` (from pyproject.toml) as its options' defaults."""
-    parser = argparse.ArgumentParser(
+    parser = _Parser(
         prog="tolvar",
         description="Check XForms for portability between Collect and Enketo, judge "
                     "submissions by a form's own rules, and evaluate expressions.")
