@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace tolvar {
 
 class FileDescriptor {
@@ -11,6 +13,11 @@ class FileDescriptor {
   explicit FileDescriptor(int fd) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
   }

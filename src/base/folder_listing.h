@@ -1,7 +1,9 @@
 // One folder's entries, sorted into what a search of submissions needs.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvar {
@@ -18,9 +20,15 @@ struct FolderListing {
   std::vector<std::string> folders;
 };
 
-// The folder's entries, or none when the folder cannot be read. Asks the
-// system only about links, and about entries whose type the listing does
-// not give.
-FolderListing list_folder(const std::string& path);
+// Which of a folder's files a listing keeps, by name.
+using FileFilter = std::function<bool(std::string_view name)>;
+
+// Fills `listing` with the entries of the open folder `folder`, keeping
+// only the files `wanted` accepts; empty when the folder cannot be read.
+// What the listing held before is dropped but its storage kept, so that a
+// walk listing folder after folder into one listing allocates little. Asks
+// the system only about links that are wanted, and about entries whose type
+// the listing does not give.
+void list_folder(int folder, FolderListing& listing, const FileFilter& wanted);
 
 }  // namespace tolvar

@@ -2,9 +2,14 @@
 // at a time.
 #pragma once
 
+#include <cstddef>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/file_descriptor.h"
+#include "base/folder_listing.h"
 
 namespace tolvar {
 
@@ -22,7 +27,8 @@ struct FoundFile {
 // version-control folders and the "._name" shadows that copying from a Mac
 // leaves in an export, never submissions. Links to folders are not
 // followed, as os.walk does not, so below the top every entry that is no
-// link is where its name says.
+// link is where its name says. Between chunks the walk keeps open the
+// folders it is inside, at most the tree's depth of them.
 class FolderWalk {
  public:
   // `name_prefix` and `real_prefix` are what the names of the top folder's
@@ -47,15 +53,29 @@ class FolderWalk {
   struct Pending {
     std::string name_prefix;
     std::string real_prefix;
+    // How many folders below the top it is, and where its own name starts
+    // in `name_prefix`.
+    std::size_t depth = 0;
+    std::size_t name_at = 0;
   };
 
+  FileDescriptor open(const Pending& folder);
   void list(const Pending& folder, std::vector<FoundFile>& found);
-  bool matches(const std::string& file) const;
+  bool matches(std::string_view file) const;
 
   std::vector<std::string> suffixes_;
   std::set<std::string> skip_;
   // Subfolders go on in reverse order, so that they come off in order.
   std::vector<Pending> pending_;
+  // The folders above the next one to list that still have subfolders
+  // pending, by depth, kept open so that a subfolder is opened from its
+  // parent and the system does not walk its whole path again. Depth first,
+  // everything below a folder is listed before anything beside it, so a
+  // folder is closed once the walk is back at its depth: at most the
+  // tree's depth of them are open.
+  std::vector<FileDescriptor> open_;
+  // One listing for every folder, so that its storage is reused.
+  FolderListing listing_;
 };
 
 }  // namespace tolvar

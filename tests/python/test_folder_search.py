@@ -1,4 +1,5 @@
 import os
+import resource
 
 import pytest
 
@@ -64,6 +65,25 @@ def test_the_search_finds_what_python_found(tmp_path, monkeypatch, suffixes, rel
     argument = "." if relative else str(top)
     expected = python_search(argument, suffixes, {os.path.realpath(top / "skip")})
     assert list(search([argument], suffixes, "x", skip=[top / "skip"])) == expected
+
+
+@pytest.mark.parametrize("spare_descriptors", [1, 4, 1000])
+def test_a_deep_tree_is_searched_whole_with_few_descriptors_to_spare(tmp_path, spare_descriptors):
+    top = tmp_path / "export"
+    for depth in range(1, 30):  # every level has a file, a leaf beside the path, and a branch
+        folder = top.joinpath(*["a"] * depth)
+        for name in ["f.xml", "b/f.xml", "c/d/f.xml", "c/e/f.xml"]:
+            (folder / name).parent.mkdir(parents=True, exist_ok=True)
+            (folder / name).write_text("<a/>")
+    expected = python_search(str(top), (".xml",), set())
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    in_use = len(os.listdir("/proc/self/fd"))
+    resource.setrlimit(resource.RLIMIT_NOFILE, (in_use + spare_descriptors, hard))
+    try:
+        found = list(search([str(top)], (".xml",), "x"))
+    finally:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard))
+    assert found == expected
 
 
 def test_a_prefix_with_a_null_byte_is_refused(tmp_path):
