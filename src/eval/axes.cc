@@ -7,7 +7,7 @@
 namespace tolvar {
 namespace {
 
-using Nodes = std::vector<NodeId>;
+using Nodes = NodeIds;
 
 // Appends the subtrees of `first` and the siblings after it, up to (not
 // including) `stop`.
@@ -74,9 +74,10 @@ void preceding_axis(const XmlDocument& document, NodeId node, Nodes& out) {
   for (NodeId at = node; document[at].parent() != kNoNode; at = document[at].parent()) {
     path.push_back(at);
   }
-  for (auto at = path.rbegin(); at != path.rend(); ++at) {
-    if (document[*at].is_attribute()) continue;
-    append_subtrees(document, document[document[*at].parent()].first_child(), *at, out);
+  std::reverse(path.begin(), path.end());
+  for (NodeId at : path) {
+    if (document[at].is_attribute()) continue;
+    append_subtrees(document, document[document[at].parent()].first_child(), at, out);
   }
 }
 
@@ -129,11 +130,11 @@ static_assert(in_axis_order(), "kAxisWalkers lists every axis at the index of it
 
 }  // namespace
 
-void append_axis(const XmlDocument& document, NodeId node, Axis axis, std::vector<NodeId>& out) {
+void append_axis(const XmlDocument& document, NodeId node, Axis axis, NodeIds& out) {
   kAxisWalkers[static_cast<std::size_t>(axis)].walk(document, node, out);
 }
 
-void append_subtree(const XmlDocument& document, NodeId node, std::vector<NodeId>& out) {
+void append_subtree(const XmlDocument& document, NodeId node, NodeIds& out) {
   for (NodeId at = node; at != kNoNode; at = document.next_in_preorder(at, node)) {
     out.push_back(at);
   }

@@ -11,7 +11,7 @@ constexpr std::ptrdiff_t kIndexedFrom = 16;
 
 }  // namespace
 
-bool ChildIndex::append_named(NodeId parent, const NameKey& key, std::vector<NodeId>& out) {
+bool ChildIndex::append_named(NodeId parent, const NameKey& key, NodeIds& out) {
   const Table& table = table_of(parent);
   if (!table.indexed) return false;
   const ChildrenByName& children = table.children;

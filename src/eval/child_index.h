@@ -3,9 +3,9 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "eval/children_by_name.h"
+#include "eval/node_ids.h"
 #include "tree/document.h"
 
 namespace tolvar {
@@ -22,7 +22,7 @@ class ChildIndex {
 
   // Appends the children of `parent` named `key`, in document order; false,
   // appending nothing, when `parent` has too few children to be worth it.
-  bool append_named(NodeId parent, const NameKey& key, std::vector<NodeId>& out);
+  bool append_named(NodeId parent, const NameKey& key, NodeIds& out);
 
  private:
   struct Table {

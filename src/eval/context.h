@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "eval/stop_check.h"
 #include "eval/value.h"
@@ -51,7 +50,7 @@ class Host {
   // order, when the host keeps them indexed; false sends the evaluator to
   // scan them.
   virtual bool append_children_named(const XmlDocument&, NodeId, const NameKey&,
-                                     std::vector<NodeId>&) const {
+                                     NodeIds&) const {
     return false;
   }
   // The "instance" elements of `document`, when the host has them found

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "eval/context.h"
 #include "eval/date_operators.h"
@@ -28,11 +27,11 @@ Result<Value> eval_path(const Expr& expr, const EvalContext& context) {
   const XmlDocument& document = context.document;
   if (expr.absolute) {
     if (std::optional<std::span<const NodeId>> found = context.host.found_path(document, expr)) {
-      return Value{NodeSet{std::vector<NodeId>(found->begin(), found->end()), nullptr}};
+      return Value{NodeSet{NodeIds(*found), nullptr}};
     }
   }
   std::span<const Step> steps = expr.steps;
-  std::vector<NodeId> nodes;
+  NodeIds nodes;
   if (!expr.absolute) {
     if (context.node != kNoNode) nodes.push_back(context.node);
   } else if (document.has_root()) {

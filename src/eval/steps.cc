@@ -1,6 +1,7 @@
 // Location steps: axis, node test, predicates counted in axis order.
 #include "eval/steps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -11,7 +12,7 @@
 namespace tolvar {
 namespace {
 
-using Nodes = std::vector<NodeId>;
+using Nodes = NodeIds;
 
 bool predicate_holds(const Value& value, std::size_t position) {
   if (const double* number = std::get_if<double>(&value)) {
@@ -35,7 +36,9 @@ Status apply_predicate(Nodes& nodes, const Expr& predicate, const EvalContext& c
 void keep_passing(Nodes& candidates, const NodeTest& test, const XmlDocument& document) {
   if (test.any) return;
   const NameKey key(test.name);
-  std::erase_if(candidates, [&](NodeId id) { return !document[id].has_name(key); });
+  candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                  [&](NodeId id) { return !document[id].has_name(key); }),
+                   candidates.end());
 }
 
 // The rank range of the subtree a descendant step last expanded. Without

@@ -177,7 +177,7 @@ bool compare_equal(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocu
   return compare_plain(op, lhs, rhs, document);
 }
 
-void normalise(std::vector<NodeId>& ids, const XmlDocument& document) {
+void normalise(NodeIds& ids, const XmlDocument& document) {
   const auto by_rank = [&](NodeId a, NodeId b) {
     return document.rank_of(a) < document.rank_of(b);
   };

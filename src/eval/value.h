@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "eval/node_ids.h"
 #include "parser/expr.h"
 #include "tree/document.h"
 
@@ -14,9 +15,12 @@ namespace tolvar {
 // Node ids plus the document they belong to. `document` is null when the ids
 // belong to the document of the evaluation reading them.
 struct NodeSet {
-  std::vector<NodeId> ids;
+  NodeIds ids;
   const XmlDocument* document = nullptr;
 };
+// Every Value is as large as its largest kind: a node-set no larger than a
+// vector and a pointer keeps it at what it was.
+static_assert(sizeof(NodeSet) <= sizeof(std::vector<NodeId>) + sizeof(const XmlDocument*));
 
 // boolean, number, string, node-set: in this order (index() is the rank).
 using Value = std::variant<bool, double, std::string, NodeSet>;
@@ -45,6 +49,6 @@ bool order(InfixOp op, double lhs, double rhs);
 bool compare_equal(InfixOp op, const Value& lhs, const Value& rhs, const XmlDocument& document);
 
 // Sorts ids by document rank (unranked last, stable) and removes repeats.
-void normalise(std::vector<NodeId>& ids, const XmlDocument& document);
+void normalise(NodeIds& ids, const XmlDocument& document);
 
 }  // namespace tolvar

@@ -32,7 +32,7 @@ std::vector<NodeId> nodeset_targets(const Expr& nodeset, const XmlDocument& mode
   NodeSet& nodes = std::get<NodeSet>(value.value());
   // Nodes of a document other than the model are not instance nodes.
   if (nodes.document != nullptr && nodes.document != &model) return {};
-  return std::move(nodes.ids);
+  return std::vector<NodeId>(nodes.ids.begin(), nodes.ids.end());
 }
 
 std::vector<NodeId> bound_nodes(const Bind& bind, const XmlDocument& model, const Host& host) {

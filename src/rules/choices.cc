@@ -53,7 +53,7 @@ std::optional<std::string_view> child_ref(const XmlDocument& doc, NodeId itemset
 // nodes when it fails or gives no node-set.
 struct ItemNodes {
   const XmlDocument* document;
-  std::vector<NodeId> ids;
+  NodeIds ids;
 };
 std::optional<ItemNodes> itemset_nodes(const Itemset& itemset, const XmlDocument& model,
                                        const Host& host) {

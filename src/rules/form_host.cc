@@ -31,7 +31,7 @@ std::optional<std::span<const NodeId>> FormHost::found_path(const XmlDocument& d
 }
 
 bool FormHost::append_children_named(const XmlDocument& document, NodeId parent,
-                                     const NameKey& key, std::vector<NodeId>& out) const {
+                                     const NameKey& key, NodeIds& out) const {
   return &document == &model_ && children_.append_named(parent, key, out);
 }
 

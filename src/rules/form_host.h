@@ -34,7 +34,7 @@ class FormHost : public Host {
                                                     const Expr& path) const override;
   const InstanceElements* instance_elements(const XmlDocument& document) const override;
   bool append_children_named(const XmlDocument& document, NodeId parent, const NameKey& key,
-                             std::vector<NodeId>& out) const override;
+                             NodeIds& out) const override;
 
  private:
   const Form& form_;

@@ -90,7 +90,7 @@ const XmlDocument* find_template(const Templates& templates, std::string_view pa
   return found == templates.end() ? nullptr : &found->second;
 }
 
-NodeId first_in_document_order(const XmlDocument& document, const std::vector<NodeId>& ids) {
+NodeId first_in_document_order(const XmlDocument& document, std::span<const NodeId> ids) {
   auto earliest = std::min_element(ids.begin(), ids.end(), [&](NodeId a, NodeId b) {
     return document.rank_of(a) < document.rank_of(b);
   });

@@ -8,8 +8,8 @@
 namespace tolvar {
 namespace {
 
-std::vector<NodeId> scanned(const XmlDocument& document, NodeId parent, const NameKey& key) {
-  std::vector<NodeId> found;
+NodeIds scanned(const XmlDocument& document, NodeId parent, const NameKey& key) {
+  NodeIds found;
   for (NodeId child : document.children(parent)) {
     if (document[child].has_name(key)) found.push_back(child);
   }
@@ -29,12 +29,12 @@ TEST(ChildIndex, FindsWhatAScanFinds) {
   ChildIndex index(doc);
   for (const std::string name : {"q", "abXed", "abXcd", "r", "s", "small", "missing"}) {
     const NameKey key(name);
-    std::vector<NodeId> found = {kNoNode};  // appended to, not replaced
+    NodeIds found = {kNoNode};  // appended to, not replaced
     ASSERT_TRUE(index.append_named(doc.root, key, found)) << name;
-    found.erase(found.begin());
+    found.erase(found.begin(), found.begin() + 1);
     EXPECT_EQ(found, scanned(doc, doc.root, key)) << name;
   }
-  std::vector<NodeId> found;
+  NodeIds found;
   EXPECT_FALSE(index.append_named(doc.child_named(doc.root, "small"), NameKey("q"), found));
   EXPECT_TRUE(found.empty());
 }
@@ -56,7 +56,7 @@ TEST(ChildIndex, KeepsAnsweringAsTablesAreReplaced) {
     for (NodeId group : doc.children(doc.root)) {
       const std::string name = "f" + std::to_string(round);
       const NameKey key(name);
-      std::vector<NodeId> found;
+      NodeIds found;
       ASSERT_TRUE(index.append_named(group, key, found));
       EXPECT_EQ(found, scanned(doc, group, key)) << group;
     }

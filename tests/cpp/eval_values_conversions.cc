@@ -121,9 +121,9 @@ TEST(NodeSetNormalise, SortsByRankStablyWithUnrankedLastAndDropsRepeats) {
   const NodeId c = children_of(document, document.root)[2];
   const NodeId loose1 = document.new_element("x", "");
   const NodeId loose2 = document.new_element("y", "");
-  std::vector<NodeId> ids{loose2, c, a, c, loose1, b, a};
+  NodeIds ids{loose2, c, a, c, loose1, b, a};
   normalise(ids, document);
-  EXPECT_EQ(ids, (std::vector<NodeId>{a, b, c, loose2, loose1}));
+  EXPECT_EQ(ids, (NodeIds{a, b, c, loose2, loose1}));
 }
 
 struct ExpressionCase {
