@@ -128,9 +128,11 @@ class Form:
         now: str | None = None,
         *,
         jobs: int = 1,
+        buffersize: int | None = None,
     ) -> Iterator[list[SubmissionFinding] | ValueError | RuntimeError]:
         """findings over many submissions on `jobs` threads, in order; a submission that
-        cannot be judged gives the exception findings would raise, in place of its findings."""
+        cannot be judged gives the exception findings would raise, in place of its findings.
+        With `buffersize`, the submissions are taken as needed, that many ahead."""
     def session(
         self, instance: str | None = None, today: str | None = None, now: str | None = None
     ) -> Session:

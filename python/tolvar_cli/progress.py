@@ -26,8 +26,9 @@ class Progress:
     redraw, and `make_room` clears the bar before a line is written to it.
     """
 
-    def __init__(self, total: int, noun: str, stream: TextIO, above: Writer) -> None:
-        enabled = total >= MIN_ITEMS and stream.isatty()
+    def __init__(self, total: int | None, noun: str, stream: TextIO, above: Writer) -> None:
+        """`total` is None for a batch too long to have been counted yet: see count_known."""
+        enabled = (total is None or total >= MIN_ITEMS) and stream.isatty()
         self._above = above
         self._shares_terminal = enabled and above.isatty()
         # tqdm takes longer to import than a small batch takes to judge, so
@@ -41,6 +42,12 @@ class Progress:
         self._bar.update(1)
         if self._bar.n == self._bar.total:
             self._bar.refresh()  # the last count, whenever the previous redraw was
+
+    def count_known(self, total: int) -> None:
+        """Gives the bar its total once the items have all been found."""
+        if self._bar is not None:
+            self._bar.total = total
+            self._bar.refresh()
 
     def make_room(self) -> None:
         """Clears the bar when a line of output is about to be written over it."""
@@ -58,7 +65,7 @@ class Progress:
             self._bar.close()
 
 
-def _bar(total: int, noun: str, stream: TextIO) -> tqdm[Any]:
+def _bar(total: int | None, noun: str, stream: TextIO) -> tqdm[Any]:
     from tqdm import tqdm
 
     return tqdm(total=total, unit=f" {noun}", file=stream, leave=False, dynamic_ncols=True,

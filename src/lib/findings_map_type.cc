@@ -1,6 +1,7 @@
 #include "lib/findings_map_type.h"
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -19,30 +20,47 @@ constexpr std::chrono::milliseconds kPatience{50};
 struct FindingsMapObject {
   PyObject_HEAD
   JudgeBatch* batch;
-  // The submissions' str objects, whose UTF-8 the batch borrows.
-  PyObject* submissions;
+  // The submissions' iterator while some are left to take; null once all are.
+  PyObject* source;
+  // How many taken submissions may wait for the reader; 0 takes all at once.
+  std::size_t buffer;
+  // The str objects of the submissions taken and not yet handed back, in
+  // order: the batch borrows their UTF-8.
+  std::deque<PyObject*>* taken;
 };
 
 FindingsMapObject* as_map(PyObject* self) { return reinterpret_cast<FindingsMapObject*>(self); }
 
-// Adds every item to the batch, keeping each in `kept`; false with an
-// exception set when an item is no str or iterating fails.
-bool add_all(JudgeBatch& batch, PyObject* submissions, PyObject* kept) {
-  PyObject* items = PyObject_GetIter(submissions);
-  if (!items) return false;
-  while (PyObject* item = PyIter_Next(items)) {
-    std::string_view text;
-    const bool added = text_argument(item, "map_findings", "submissions", text) &&
-                       PyList_Append(kept, item) == 0;
-    Py_DECREF(item);
-    if (!added) {
-      Py_DECREF(items);
-      return false;
-    }
-    batch.add(text);
+// The submissions come to an end, or to an error: the batch then judges
+// those it has and the iterator lets go of the source.
+void end_source(FindingsMapObject& map) {
+  Py_CLEAR(map.source);
+  map.batch->close();
+}
+
+// Takes the next submission: 1 when taken, 0 when none are left, -1 with
+// an exception set for an item that is no str or a source that fails.
+int take_one(FindingsMapObject& map) {
+  PyObject* item = PyIter_Next(map.source);
+  std::string_view text;
+  if (item && text_argument(item, "map_findings", "submissions", text)) {
+    map.taken->push_back(item);
+    map.batch->add(text);
+    return 1;
   }
-  Py_DECREF(items);
-  return !PyErr_Occurred();
+  Py_XDECREF(item);
+  end_source(map);
+  return PyErr_Occurred() ? -1 : 0;
+}
+
+// Takes submissions until `buffer` of them wait for the reader, or until
+// none are left; false with an exception set.
+bool take_ahead(FindingsMapObject& map) {
+  while (map.source && (map.buffer == 0 || map.taken->size() < map.buffer)) {
+    const int took = take_one(map);
+    if (took < 0) return false;
+  }
+  return true;
 }
 
 // An exception object of `type` carrying the failure's message.
@@ -81,15 +99,36 @@ std::optional<BatchOutcome> wait_for_next(JudgeBatch& batch) {
 
 PyObject* findings_map_next(PyObject* self) {
   return guarded([&]() -> PyObject* {
-    std::optional<BatchOutcome> outcome = wait_for_next(*as_map(self)->batch);
-    return outcome ? outcome_object(*outcome) : nullptr;
+    FindingsMapObject& map = *as_map(self);
+    if (!take_ahead(map)) return nullptr;
+    std::optional<BatchOutcome> outcome = wait_for_next(*map.batch);
+    if (!outcome) return nullptr;
+    // Handed back: the batch reads its text no more.
+    Py_DECREF(map.taken->front());
+    map.taken->pop_front();
+    return outcome_object(*outcome);
   });
 }
 
+int findings_map_traverse(PyObject* self, visitproc visit, void* arg) {
+  Py_VISIT(Py_TYPE(self));
+  Py_VISIT(as_map(self)->source);
+  return 0;
+}
+
+int findings_map_clear(PyObject* self) {
+  Py_CLEAR(as_map(self)->source);
+  return 0;
+}
+
 void findings_map_dealloc(PyObject* self) {
+  PyObject_GC_UnTrack(self);
   PyTypeObject* type = Py_TYPE(self);
-  delete as_map(self)->batch;  // stops the workers and waits for them
-  Py_XDECREF(as_map(self)->submissions);
+  FindingsMapObject& map = *as_map(self);
+  delete map.batch;  // stops the workers and waits for them, before their texts go
+  for (PyObject* text : *map.taken) Py_DECREF(text);
+  delete map.taken;
+  Py_XDECREF(map.source);
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_slot(self);
   Py_DECREF(type);
@@ -100,6 +139,8 @@ PyObject* findings_map_iter(PyObject* self) { return Py_NewRef(self); }
 PyType_Slot findings_map_slots[] = {
     {Py_tp_doc, const_cast<char*>("The outcomes of Form.map_findings, in the submissions' order.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(findings_map_dealloc)},
+    {Py_tp_traverse, reinterpret_cast<void*>(findings_map_traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(findings_map_clear)},
     {Py_tp_iter, reinterpret_cast<void*>(findings_map_iter)},
     {Py_tp_iternext, reinterpret_cast<void*>(findings_map_next)},
     {0, nullptr},
@@ -109,32 +150,35 @@ PyType_Spec findings_map_spec = {
     .name = "tolvar.FindingsMap",
     .basicsize = sizeof(FindingsMapObject),
     .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION |
+             Py_TPFLAGS_HAVE_GC,
     .slots = findings_map_slots,
 };
 
 }  // namespace
 
 PyObject* new_findings_map(PyObject* type, std::unique_ptr<JudgeBatch> batch,
-                           PyObject* submissions) {
-  PyObject* kept = PyList_New(0);
-  if (!kept) return nullptr;
-  if (!add_all(*batch, submissions, kept)) {
-    batch.reset();  // before the texts it borrows go
-    Py_DECREF(kept);
-    return nullptr;
-  }
-  batch->close();
+                           PyObject* submissions, std::size_t buffer) {
+  PyObject* source = PyObject_GetIter(submissions);
+  if (!source) return nullptr;
   auto map_type = reinterpret_cast<PyTypeObject*>(type);
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(map_type, Py_tp_alloc));
   PyObject* self = alloc(map_type, 0);
   if (!self) {
-    batch.reset();
-    Py_DECREF(kept);
+    Py_DECREF(source);
     return nullptr;
   }
-  as_map(self)->batch = batch.release();
-  as_map(self)->submissions = kept;
+  FindingsMapObject& map = *as_map(self);
+  map.batch = batch.release();
+  map.source = source;
+  map.buffer = buffer;
+  map.taken = new std::deque<PyObject*>();
+  // Taken at once, or the first `buffer` of them: either way an item that is
+  // no str among them is refused here, at the call.
+  if (!take_ahead(map)) {
+    Py_DECREF(self);
+    return nullptr;
+  }
   return self;
 }
 

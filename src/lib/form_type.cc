@@ -125,14 +125,31 @@ PyObject* form_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
   });
 }
 
+// A buffersize: an int of at least 1, as Executor.map takes it.
+bool buffer_size_argument(PyObject* argument, std::size_t& size) {
+  if (!PyLong_Check(argument)) {
+    PyErr_SetString(PyExc_TypeError, "map_findings() buffersize must be an int or None");
+    return false;
+  }
+  const long long value = PyLong_AsLongLong(argument);
+  if (value == -1 && PyErr_Occurred()) return false;
+  if (value < 1) {
+    PyErr_Format(PyExc_ValueError, "map_findings() buffersize must be at least 1, not %lld", value);
+    return false;
+  }
+  size = static_cast<std::size_t>(value);
+  return true;
+}
+
 PyObject* form_map_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"submissions", "today", "now", "jobs", nullptr};
-  PyObject *submissions = nullptr, *today_arg = nullptr, *now_arg = nullptr;
+  static const char* keywords[] = {"submissions", "today", "now", "jobs", "buffersize", nullptr};
+  PyObject *submissions = nullptr, *today_arg = nullptr, *now_arg = nullptr,
+           *buffer_arg = Py_None;
   int jobs = 1;
   GivenClock clock;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OO$i:map_findings",
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OO$iO:map_findings",
                                    const_cast<char**>(keywords), &submissions, &today_arg,
-                                   &now_arg, &jobs) ||
+                                   &now_arg, &jobs, &buffer_arg) ||
       !optional_text_argument(today_arg, "map_findings", "today", clock.today) ||
       !optional_text_argument(now_arg, "map_findings", "now", clock.now)) {
     return nullptr;
@@ -141,12 +158,14 @@ PyObject* form_map_findings(PyObject* self, PyObject* args, PyObject* kwargs) {
     PyErr_Format(PyExc_ValueError, "map_findings() jobs must be at least 1, not %d", jobs);
     return nullptr;
   }
+  std::size_t buffer = 0;  // all at once
+  if (buffer_arg != Py_None && !buffer_size_argument(buffer_arg, buffer)) return nullptr;
   return guarded([&]() -> PyObject* {
     BatchClock owned{std::optional<std::string>(clock.today), std::optional<std::string>(clock.now)};
     auto batch = std::make_unique<JudgeBatch>(as_form(self)->loaded, std::move(owned),
                                               static_cast<unsigned>(jobs));
     PyObject* map_type = module_state_of(Py_TYPE(self)).findings_map_type;
-    return new_findings_map(map_type, std::move(batch), submissions);
+    return new_findings_map(map_type, std::move(batch), submissions, buffer);
   });
 }
 
@@ -224,13 +243,17 @@ PyMethodDef form_methods[] = {
      "What the form's own rules say about a submission: the same as\n"
      "submission_findings with this form, without loading it again."},
     {"map_findings", as_cfunction(form_map_findings), METH_VARARGS | METH_KEYWORDS,
-     "map_findings($self, submissions, today=None, now=None, *, jobs=1)\n--\n\n"
+     "map_findings($self, submissions, today=None, now=None, *, jobs=1, buffersize=None)\n"
+     "--\n\n"
      "Form.findings over many submissions, judged on `jobs` threads: an\n"
      "iterator of each submission's findings, in the submissions' order. A\n"
      "submission that cannot be judged gives the exception findings would\n"
      "raise for it (ValueError, RuntimeError) in place of its findings, and\n"
      "the rest go on. The submissions are taken at once, as Executor.map\n"
-     "takes them, and judged at most 16,384 ahead of the reader."},
+     "takes them, and judged at most 16,384 ahead of the reader; with a\n"
+     "`buffersize`, as Executor.map takes one, they are taken as the\n"
+     "findings are asked for, `buffersize` of them ahead of the reader, and\n"
+     "an error from the iterable comes where it is met."},
     {"session", as_cfunction(form_session), METH_VARARGS | METH_KEYWORDS,
      "session($self, instance=None, today=None, now=None)\n--\n\n"
      "A Session of this form, which shares the loaded form instead of\nloading it again."},

@@ -31,7 +31,7 @@ void JudgeBatch::add(std::string_view submission) {
     std::lock_guard lock(mutex_);
     submissions_.push_back(submission);
     outcomes_.emplace_back();
-    chunk_ready = unclaimed() % kChunk == 0;
+    chunk_ready = unclaimed() % kChunk == 0 || reader_waits_on_unclaimed();
   }
   // Waking a worker per submission would cost more than judging some.
   if (chunk_ready) work_ready_.notify_one();
@@ -102,17 +102,25 @@ BatchOutcome JudgeBatch::judge_one(std::string_view submission, StopCheck* stop)
 
 std::size_t JudgeBatch::unclaimed() const { return first_ + submissions_.size() - claimed_; }
 
+bool JudgeBatch::reader_waits_on_unclaimed() const {
+  return claimed_ == first_ && unclaimed() > 0;
+}
+
 bool JudgeBatch::has_work() const {
-  // Until the last submission is added, workers take whole chunks.
-  return claimed_ < first_ + kAhead && unclaimed() >= (closed_ ? 1 : kChunk);
+  // Until the last submission is added, workers take whole chunks, unless
+  // the reader's next submission would wait for a chunk to fill.
+  if (claimed_ >= first_ + kAhead || unclaimed() == 0) return false;
+  return closed_ || reader_waits_on_unclaimed() || unclaimed() >= kChunk;
 }
 
 std::size_t JudgeBatch::chunk_size() const {
   const std::size_t room = first_ + kAhead - claimed_;
   // Large enough that the reader wakes once per chunk rather than per
-  // submission; at the end, small enough that every worker has a share.
-  const std::size_t share = closed_ ? unclaimed() / (2 * std::size_t{threads_}) : kChunk;
-  return std::min({std::max<std::size_t>(share, 1), kChunk, room});
+  // submission; at the end, or while the reader waits, small enough that
+  // every worker has a share.
+  const bool sharing = closed_ || reader_waits_on_unclaimed();
+  const std::size_t share = sharing ? unclaimed() / (2 * std::size_t{threads_}) : kChunk;
+  return std::min({std::max<std::size_t>(share, 1), kChunk, room, unclaimed()});
 }
 
 void JudgeBatch::work() {

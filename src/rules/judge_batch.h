@@ -38,7 +38,7 @@ struct BatchClock {
 };
 
 // Submissions are added as read_source takes them (XML text or a path) and
-// are borrowed: each must outlive the batch. With one thread the reader
+// are borrowed: each must live until its outcome is handed back. With one thread the reader
 // judges each submission itself when it asks for it; with more, workers
 // judge ahead of the reader, at most kAhead outcomes, so memory stays flat
 // however many submissions come. Destroying the batch stops the workers and
@@ -84,6 +84,8 @@ class JudgeBatch {
   BatchOutcome judge_one(std::string_view submission, StopCheck* stop) const;
   void work();
   std::size_t unclaimed() const;
+  // Whether no worker has the reader's next submission, nor any after it.
+  bool reader_waits_on_unclaimed() const;
   bool has_work() const;
   // How many submissions a worker takes next.
   std::size_t chunk_size() const;

@@ -244,13 +244,26 @@ def test_no_progress_bar_when_standard_error_is_piped(batch):
     assert result.stderr == ""
 
 
-@pytest.mark.parametrize("columns", [40, 120])
-def test_progress_bar_on_a_terminal_for_a_long_batch(batch, columns):
-    _many(batch, 60)
+# The console script with the search kept only 16 submissions ahead of the reports.
+SEARCHING_AS_IT_JUDGES = """
+import sys, tolvar_cli.judge
+from tolvar_cli.__main__ import main
+tolvar_cli.judge.SEARCHED_AHEAD = 16
+sys.exit(main(sys.argv[1:]))
+"""
+
+
+# 60 are all found before judging begins; 250, found 16 ahead of the reports,
+# leave the bar without a total until the search ends.
+@pytest.mark.parametrize("columns, count, command", [
+    (40, 60, [TOLVAR]), (120, 60, [TOLVAR]), (120, 250, [sys.executable, "-c", SEARCHING_AS_IT_JUDGES])
+])
+def test_progress_bar_on_a_terminal_for_a_long_batch(batch, columns, count, command):
+    _many(batch, count)
     controller, terminal = pty.openpty()
     # On a narrow terminal the bar keeps to its width rather than wrapping.
     fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
-    with subprocess.Popen([TOLVAR, "judge", "--format", "json", "form.xml", "many"], cwd=batch,
+    with subprocess.Popen([*command, "judge", "--format", "json", "form.xml", "many"], cwd=batch,
                           stdout=subprocess.DEVNULL, stderr=terminal) as process:
         os.close(terminal)
         shown = b""
@@ -264,11 +277,13 @@ def test_progress_bar_on_a_terminal_for_a_long_batch(batch, columns):
             shown += chunk
     os.close(controller)
     drawn = shown.decode().split("\r")
-    full = r"\[#+\] 60/60 submissions, [\d.]+ submissions/s, 00:00 left"
-    assert any(re.fullmatch(full if columns > 80 else r"\[#+\] 60/60 subm.*", line) for line in drawn)
+    full = rf"\[#+\] {count}/{count} submissions, [\d.]+ submissions/s, 00:00 left"
+    done = full if columns > 80 else rf"\[#+\] {count}/{count} subm.*"
+    assert any(re.fullmatch(done, line) for line in drawn)
     assert max(len(line) for line in drawn if line.startswith("[")) < columns
     # Cleared before the summary, so nothing of it is left on the line.
-    assert re.search(r"\r *\rjudged 60 submissions: 60 clean, 0 with findings\r\n$", "\r".join(drawn))
+    summary = rf"\r *\rjudged {count} submissions: {count} clean, 0 with findings\r\n$"
+    assert re.search(summary, "\r".join(drawn))
 
 
 # The console script's own code, with the loaded form's judge wrapped so that a
@@ -280,9 +295,10 @@ from tolvar_cli.__main__ import main
 class InterruptedAtTheLast:
     def __init__(self, *args, **kwargs):
         self.form = Form(*args, **kwargs)
-    def map_findings(self, submissions, *clock, jobs):
-        paths = list(submissions)  # taken at once, as the real one takes them
-        return self._interrupting(paths, self.form.map_findings(paths, *clock, jobs=jobs))
+    def map_findings(self, submissions, *clock, jobs, **options):
+        paths = list(submissions)  # all taken, so that the interrupt lands where it should
+        return self._interrupting(paths, self.form.map_findings(paths, *clock, jobs=jobs,
+                                                                **options))
     def _interrupting(self, paths, results):
         for path, findings in zip(paths, results):
             if path == sys.argv[-1]:

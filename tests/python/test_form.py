@@ -23,7 +23,7 @@ FORM = """<h:html xmlns:h="h" xmlns:jr="jr"><h:head><model>
         ("session", "($self, instance=None, today=None, now=None)",
          "A Session of this form, which shares the loaded form instead of"),
         ("check", "($self)", "The form's portability findings, as check_form gives them."),
-        ("map_findings", "($self, submissions, today=None, now=None, *, jobs=1)",
+        ("map_findings", "($self, submissions, today=None, now=None, *, jobs=1, buffersize=None)",
          "Form.findings over many submissions, judged on `jobs` threads: an"),
     ],
 )
@@ -50,15 +50,16 @@ def test_findings_equal_submission_findings_over_every_corpus_pair(corpus):
             assert loaded.findings(str(submission), **clock) == expected, submission.name
 
 
-@pytest.mark.parametrize("jobs", [1, 3])
-def test_map_findings_gives_what_findings_gives_in_order(corpus, jobs):
+@pytest.mark.parametrize("jobs, buffersize", [(1, None), (3, None), (1, 2), (3, 1), (3, 200)])
+def test_map_findings_gives_what_findings_gives_in_order(corpus, jobs, buffersize):
     for form_path in sorted({form for form, _ in corpus_pairs(corpus)}):
         form = tolvar.Form(str(form_path))
         submissions = [str(s) for f, s in corpus_pairs(corpus) if f == form_path] * 3
         submissions.insert(len(submissions) // 2, "<not-this-form/>")
         submissions.insert(1, str(form_path.parent / "absent.xml"))
         got = [outcome(lambda s: s, findings)
-               for findings in form.map_findings(iter(submissions), "2024-05-06", jobs=jobs)]
+               for findings in form.map_findings(iter(submissions), "2024-05-06", jobs=jobs,
+                                                 buffersize=buffersize)]
         assert got == [outcome(lambda s: form.findings(s, "2024-05-06"), s) for s in submissions]
 
 
@@ -71,14 +72,35 @@ def outcome(call, argument):
     return (type(result), str(result)) if isinstance(result, Exception) else result
 
 
-@pytest.mark.parametrize("submissions, jobs, error", [
-    (["<data/>", 7], 2, TypeError),
-    (["<data/>"], 0, ValueError),
-    (None, 1, TypeError),
+@pytest.mark.parametrize("submissions, jobs, buffersize, error", [
+    (["<data/>", 7], 2, None, TypeError),
+    (["<data/>"], 0, None, ValueError),
+    (None, 1, None, TypeError),
+    (["<data/>"], 1, 0, ValueError),
+    (["<data/>"], 1, "2", TypeError),
 ])
-def test_map_findings_refuses_what_it_cannot_take(submissions, jobs, error):
+def test_map_findings_refuses_what_it_cannot_take(submissions, jobs, buffersize, error):
     with pytest.raises(error):
-        tolvar.Form(FORM).map_findings(submissions, jobs=jobs)
+        tolvar.Form(FORM).map_findings(submissions, jobs=jobs, buffersize=buffersize)
+
+
+@pytest.mark.parametrize("jobs", [1, 2])
+def test_map_findings_with_a_buffer_takes_submissions_as_they_are_needed(jobs):
+    taken = []
+
+    def submissions():
+        for age in range(1000):
+            taken.append(age)
+            yield f"<data><age>{age}</age></data>"
+        yield 7  # no str: met only when the reader gets this far
+
+    results = tolvar.Form(FORM).map_findings(submissions(), jobs=jobs, buffersize=5)
+    read = 0
+    with pytest.raises(TypeError):
+        for _ in results:
+            read += 1
+            assert read < len(taken) <= read + 5
+    assert read >= 1000 - 5
 
 
 def test_map_findings_lets_go_of_workers_left_halfway():
