@@ -104,15 +104,15 @@ def run(arguments: argparse.Namespace) -> int:
         complain(f"{form.path}: {warning}")
     skip = [form.path] if media is None else [form.path, media]
     items = search(arguments.submissions, (".xml",), "submissions (*.xml)", skip=skip)
-    outcomes = judge.outcomes(items, arguments.jobs)
     with BlockOutput(sys.stdout) as out:
         report = REPORTS[arguments.format](out)
+        outcomes = judge.outcomes(items, arguments.jobs, report.render)
         progress = Progress(judge.total, "submissions", sys.stderr, out)
         judge.when_counted = progress.count_known
         batch = _Batch(report, progress, out)
         try:
-            for item, findings in outcomes:
-                batch.add(judge.outcome(item, findings, report.render))
+            for outcome in outcomes:
+                batch.add(outcome)
         except KeyboardInterrupt:
             batch.finish()
             complain(f"interrupted after {batch.done} of {judge.count_so_far()}")
@@ -138,9 +138,8 @@ def _cores() -> int:
 # What became of one submission: its findings and the findings rendered for
 # the report, or why it could not be judged.
 Outcome: TypeAlias = "tuple[list[tolvar.SubmissionFinding], Rendered] | InputError"
-# The engine's findings for a path, or why it could not judge it; None for
-# an item that is no path.
-Judged: TypeAlias = "list[tolvar.SubmissionFinding] | Exception | None"
+# How a report renders one submission's findings.
+Render: TypeAlias = "Callable[[str, list[tolvar.SubmissionFinding]], Rendered]"
 
 # How many submissions the search finds ahead of the reports, so that the
 # reports begin at once and memory stays flat however large the export.
@@ -160,9 +159,9 @@ class _Judge:
         self.total: int | None = None
         self.when_counted: Callable[[int], None] | None = None
 
-    def outcomes(self, items: Iterator[str | InputError],
-                 jobs: int | None) -> Iterator[tuple[str | InputError, Judged]]:
-        """Every item in order, with the engine's findings if it is a path.
+    def outcomes(self, items: Iterator[str | InputError], jobs: int | None,
+                 render: Render) -> Iterator[Outcome]:
+        """What became of every item, in order, the findings rendered by `render`.
 
         The engine judges on `jobs` threads (by default as many as there are
         cores for a large batch), a little ahead of the reader: the folders
@@ -185,7 +184,24 @@ class _Judge:
             self.total = len(first)  # the search has ended
         results = self.form.map_findings(paths(), self.today, self.now, jobs=jobs,
                                          buffersize=SEARCHED_AHEAD)
-        return _in_order(taken, results)
+        return self._in_order(taken, results, render)
+
+    def _in_order(self, taken: collections.deque[str | InputError],
+                  results: Iterator[list[tolvar.SubmissionFinding] | Exception],
+                  render: Render) -> Iterator[Outcome]:
+        """The items the engine took, in order, each path with its findings from `results`."""
+        for findings in results:
+            item = taken.popleft()
+            while isinstance(item, InputError):
+                yield item
+                item = taken.popleft()
+            if isinstance(findings, list):
+                yield findings, render(item, findings)
+            else:
+                yield self._judged_again(item, render)
+        for rest in taken:  # the errors after the last path
+            if isinstance(rest, InputError):
+                yield rest
 
     def _counted(self) -> None:
         self.total = self.found
@@ -197,18 +213,14 @@ class _Judge:
         found = plural(self.found, "submission")
         return found if self.total is not None else found + " found so far"
 
-    def outcome(self, item: str | InputError, findings: Judged,
-                render: Callable[[str, list[tolvar.SubmissionFinding]], Rendered]) -> Outcome:
-        """What became of the item, given the engine's findings for it."""
-        if isinstance(item, InputError):
-            return item
-        if not isinstance(findings, list):  # the engine could not judge it
-            # Read again here, for the reason in the words the other commands use.
-            try:
-                findings = self._findings(item)
-            except InputError as error:
-                return error
-        return findings, render(item, findings)
+    def _judged_again(self, path: str, render: Render) -> Outcome:
+        """What the engine could not judge, read again here for the reason in the
+        words the other commands use."""
+        try:
+            findings = self._findings(path)
+        except InputError as error:
+            return error
+        return findings, render(path, findings)
 
     def _findings(self, path: str) -> list[tolvar.SubmissionFinding]:
         text = read_submission(path)
@@ -216,17 +228,6 @@ class _Judge:
             return self.form.findings(text, self.today, self.now)
         except RuntimeError as error:  # malformed XML, or a submission of another form
             raise InputError(path, str(error)) from None
-
-
-def _in_order(taken: collections.deque[str | InputError],
-              results: Iterator[Judged]) -> Iterator[tuple[str | InputError, Judged]]:
-    """The items the engine took, in order, each path with its findings from `results`."""
-    for findings in results:
-        while isinstance(taken[0], InputError):
-            yield taken.popleft(), None
-        yield taken.popleft(), findings
-    while taken:
-        yield taken.popleft(), None
 
 
 class _Batch:
