@@ -76,6 +76,9 @@ def _walk_folder(
 ) -> Iterator[list[tuple[str, str | None]]]:
     """The command's search of a folder for the files to read."""
 
+def _write_out(fd: int, buffer: bytearray, /) -> None:
+    """Writes `buffer` to `fd`, taking out each part as it is written."""
+
 @final
 class Session:
     """A form being filled in."""

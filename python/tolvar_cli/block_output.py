@@ -3,6 +3,8 @@ from __future__ import annotations
 
 import io
 
+import tolvar
+
 from tolvar_cli import TYPE_CHECKING
 
 if TYPE_CHECKING:
@@ -34,6 +36,11 @@ class BlockOutput(io.TextIOBase):
         self._pending: list[str] = []
         self._size = 0
         self._at_once = stream.isatty()
+        # A block is encoded as the stream would encode it and written to its
+        # file by the engine, which keeps what Ctrl-C leaves unwritten: the
+        # stream's own write loses the rest of a block a signal cuts short.
+        self._file = None if self._at_once else _file_number(stream)
+        self._unwritten = bytearray()
 
     def write(self, text: str) -> int:
         self._pending.append(text)
@@ -47,8 +54,22 @@ class BlockOutput(io.TextIOBase):
             text = "".join(self._pending)
             self._pending.clear()
             self._size = 0
-            self._stream.write(text)
-        self._stream.flush()
+            if self._file is None:
+                self._stream.write(text)
+            else:
+                self._unwritten += text.encode(self._stream.encoding, self._stream.errors or "strict")
+        self._stream.flush()  # what was written to the stream itself comes first
+        if self._unwritten:
+            assert self._file is not None
+            tolvar._write_out(self._file, self._unwritten)
 
     def isatty(self) -> bool:
         return self._at_once
+
+
+def _file_number(stream: TextIO) -> int | None:
+    """The stream's file descriptor, if it writes to one."""
+    try:
+        return stream.fileno()
+    except (AttributeError, OSError, io.UnsupportedOperation):
+        return None

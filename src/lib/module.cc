@@ -9,6 +9,7 @@
 #include "lib/finding_dicts.h"
 #include "lib/findings_map_type.h"
 #include "lib/folder_walk_type.h"
+#include "lib/write_out_function.h"
 #include "lib/form_type.h"
 #include "lib/module_state.h"
 #include "lib/python.h"
@@ -150,6 +151,7 @@ PyMethodDef module_functions[] = {
 // The command line's own, after the public names.
 PyMethodDef command_functions[] = {
     {"_walk_folder", walk_folder_function, METH_VARARGS, kWalkFolderDoc},
+    {"_write_out", write_out_function, METH_VARARGS, kWriteOutDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
